@@ -1,0 +1,15 @@
+#pragma once
+// PLACEHOLDER written by the lead so the engine links; the pipeline's owner replaces this file.
+#include "IRenderPipeline.h"
+
+namespace VantorEngine {
+
+class SkyboxRenderPipeline : public IRenderPipeline {
+public:
+    SkyboxRenderPipeline();
+    void render() override;
+    void draw(GameObject* object) override;
+    virtual ~SkyboxRenderPipeline();
+};
+
+}  // namespace VantorEngine
