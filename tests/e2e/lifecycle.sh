@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The real demo starts, runs and shuts down in order, and exits 0 after Escape.
+set -uo pipefail
+NIMBREL=$1
+source "$(dirname "$0")/common.sh"
+ensure_display "$@"
+ensure_dataset 0
+
+out=$(mktemp); err=$(mktemp)
+trap 'rm -f "$out" "$err"; kill "$APP_PID" 2>/dev/null' EXIT
+"$NIMBREL" 320 240 60 0 >"$out" 2>"$err" &
+APP_PID=$!
+wid=$(wait_for_window "Nimbrel!" 180) || fail "no frame shown; stdout: $(cat "$out") stderr: $(cat "$err")"
+send_key "$wid" Escape
+wait "$APP_PID"; status=$?
+[[ $status -eq 0 ]] || fail "exit status $status; stderr: $(cat "$err")"
+
+# The engine's lines appear in this order.
+expected=("VantorEngine init start" "VantorEngine init end" "VantorEngine run start"
+          "VantorEngine run end" "VantorEngine deinit start" "VantorEngine deinit end")
+last=0
+for line in "${expected[@]}"; do
+  n=$(grep -nxF -- "$line" "$out" | head -n1 | cut -d: -f1)
+  [[ -n "$n" ]] || fail "missing '$line'; stdout: $(cat "$out")"
+  (( n > last )) || fail "'$line' out of order"
+  last=$n
+done
+[[ "$(tail -n1 "$out")" == "VantorEngine deinit end" ]] || fail "output after deinit end"
+echo "lifecycle ok"
