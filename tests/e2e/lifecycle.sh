@@ -2,7 +2,7 @@
 # The real demo starts, runs and shuts down in order, and exits 0 after Escape.
 set -uo pipefail
 NIMBREL=$1
-source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/common.bash"
 ensure_display "$@"
 ensure_dataset 0
 

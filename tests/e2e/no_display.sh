@@ -3,7 +3,7 @@
 # without a crash or a hang.
 set -uo pipefail
 NIMBREL=$1
-source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/common.bash"
 err=$(mktemp); out=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$NIMBREL" 320 240 60 0 >"$out" 2>"$err" </dev/null

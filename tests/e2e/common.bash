@@ -1,5 +1,5 @@
 # Shared helpers for the end-to-end scripts (sourced, not a test itself).
-# Usage in a script: source "$(dirname "$0")/common.sh"; then NIMBREL=$1.
+# Usage in a script: source "$(dirname "$0")/common.bash"; then NIMBREL=$1.
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
