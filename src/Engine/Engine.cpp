@@ -1,0 +1,162 @@
+#include "Engine.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <iostream>
+
+#include "BackgroundMusic.h"
+#include "Camera.h"
+#include "DeferredRenderingPipeline.h"
+#include "FrameBuffer.h"
+#include "GameObject.h"
+#include "PostProcessingRenderingPipeline.h"
+#include "ResourceCache.h"
+#include "ShadowMappingPipeline.h"
+#include "SkyboxRenderPipeline.h"
+#include "VertexBuffer.h"
+#include "VolumeRenderingPipeline.h"
+
+namespace VantorEngine {
+
+namespace {
+
+constexpr double kMaxUpdateFrameTime = 0.5;  // longer passes draw without animating
+
+}  // namespace
+
+int init(int argc, char** argv) {
+    std::cout << "VantorEngine init start" << std::endl;
+    if (initialized) return 1;
+    initialized = true;
+
+    windowSettings = parseCommandLine(argc, argv);
+
+    // Each failure is recorded; the steps that need what failed are skipped, so a machine
+    // without a display or without GL 3.3 gets the messages and a failure status, not a crash.
+    bool haveContext = false;
+    if (!glfwInit()) {
+        std::cerr << "Failed to initialize GLFW\n";
+        engineError = 1;
+    } else {
+        glfwWindowHint(GLFW_SAMPLES, 4);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+        glfwWindowHint(GLFW_REFRESH_RATE, windowSettings.refreshRate);
+        GLFWmonitor* monitor = windowSettings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+        window = glfwCreateWindow(windowSettings.width, windowSettings.height, "Vantor Engine",
+                                  monitor, nullptr);
+        if (!window) {
+            std::cerr << "Failed to open GLFW window. If you have an Intel GPU, they might not be "
+                         "3.3 compatible.\n";
+            glfwTerminate();
+            engineError = 1;
+        } else {
+            glfwMakeContextCurrent(window);
+            glewExperimental = GL_TRUE;
+            if (glewInit() != GLEW_OK) {
+                std::cerr << "Failed to initialize GLEW\n";
+                engineError = 1;
+            } else {
+                haveContext = true;
+            }
+        }
+    }
+
+    if (haveContext) {
+        glGetError();  // GLEW's initialisation leaves an error flag behind
+        glfwSetInputMode(window, GLFW_STICKY_KEYS, 1);
+        const unsigned halfWidth = static_cast<unsigned>(windowSettings.width) / 2u;
+        const unsigned halfHeight = static_cast<unsigned>(windowSettings.height) / 2u;
+        glfwSetCursorPos(window, static_cast<double>(halfWidth), static_cast<double>(halfHeight));
+
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glEnable(GL_CULL_FACE);
+
+        screenQuadVertices.push_back(vec3(-1, -1, 0));
+        screenQuadVertices.push_back(vec3(1, -1, 0));
+        screenQuadVertices.push_back(vec3(-1, 1, 0));
+        screenQuadVertices.push_back(vec3(-1, 1, 0));
+        screenQuadVertices.push_back(vec3(1, -1, 0));
+        screenQuadVertices.push_back(vec3(1, 1, 0));
+        screenQuad = new VertexBuffer(screenQuadVertices);
+
+        if (gameManager) gameManager->init();
+
+        shadowMappingPipeline = new ShadowMappingPipeline();
+        deferredPipeline = new DeferredRenderingPipeline();
+        postProcessingPipeline = new PostProcessingRenderingPipeline();
+        volumePipeline = new VolumeRenderingPipeline();
+        skyboxPipeline = new SkyboxRenderPipeline();
+    }
+
+    std::cout << "VantorEngine init end" << std::endl;
+    return engineError;
+}
+
+int run() {
+    std::cout << "VantorEngine run start" << std::endl;
+    updateBackgroundMusic();
+    do {
+        const double now = glfwGetTime();
+        const double dt = now - lastFrameTime;
+        lastFrameTime = now;
+        fps = 1.0 / dt;
+        if (dt < kMaxUpdateFrameTime) {
+            if (gameManager) gameManager->update(dt);
+            if (rootObject) rootObject->update(dt);
+            if (camera) camera->update(dt);
+        }
+        renderFrame();
+    } while (glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_PRESS && !glfwWindowShouldClose(window));
+    std::cout << "VantorEngine run end" << std::endl;
+    return engineError;
+}
+
+void renderFrame() {
+    if (camera && rootObject) {
+        FrameBuffer* target = camera->_frameBuffer;
+        target->bind();
+        target->clear(true, true, true, vec4(0.1f, 0.5f, 0.1f, 0.0f), 1.0f, 0);
+        target->unbind();
+
+        shadowMappingPipeline->render();
+        skyboxPipeline->render();
+        volumePipeline->render();
+
+        if (gameManager) gameManager->draw();
+        camera->present();
+    }
+    glfwSwapBuffers(window);
+    glfwPollEvents();
+}
+
+int deinit() {
+    std::cout << "VantorEngine deinit start" << std::endl;
+    rootObject = nullptr;
+    camera = nullptr;
+    if (gameManager) gameManager->deinit();
+
+    delete shadowMappingPipeline;
+    shadowMappingPipeline = nullptr;
+    delete deferredPipeline;
+    deferredPipeline = nullptr;
+    delete postProcessingPipeline;
+    postProcessingPipeline = nullptr;
+    delete volumePipeline;
+    volumePipeline = nullptr;
+    delete skyboxPipeline;
+    skyboxPipeline = nullptr;
+
+    // Shared GL objects must go while the context still exists.
+    if (window) clearResourceCaches();
+    glfwTerminate();
+    window = nullptr;
+    releaseBackgroundMusic();
+    std::cout << "VantorEngine deinit end" << std::endl;
+    return engineError;
+}
+
+}  // namespace VantorEngine
