@@ -1,0 +1,48 @@
+#pragma once
+// The free-flying viewer: mouse look, key movement, the view and projection matrices every
+// pipeline uses, and the off-screen framebuffer the frame is drawn into and then presented.
+#include "MathUtils.h"
+
+struct GLFWwindow;
+
+namespace VantorEngine {
+
+class FrameBuffer;
+class RenderTexture;
+
+class Camera {
+public:
+    // Reports whether `key` is down on `window` (GLFW_PRESS = 1), with glfwGetKey's signature.
+    using KeyStateFunction = int (*)(GLFWwindow* window, int key);
+
+    // Needs a current GL context; sizes the targets and the projection from windowSettings.
+    Camera();
+    Camera(const Camera&) = delete;
+    Camera& operator=(const Camera&) = delete;
+    // Clears the engine's `camera` entry when it names this camera, then deletes the targets.
+    virtual ~Camera();
+    // Mouse look, key movement and a new view matrix; dt in seconds.
+    virtual void update(double dt);
+    // Copies windowSettings width × height of the colour image to the window.
+    virtual void present();
+
+    vec3 _position = vec3(0.0f, 2.0f, 25.0f);
+    vec3 _direction = vec3(1.0f, 0.0f, 0.0f);
+    vec3 _right = vec3(0.0f, 0.0f, 1.0f);
+    mat4 _viewMatrix = mat4(1.0f);
+    mat4 _projectionMatrix = mat4(1.0f);
+    RenderTexture* _colorTexture = nullptr;  // owned
+    RenderTexture* _depthTexture = nullptr;  // owned
+    FrameBuffer* _frameBuffer = nullptr;     // owned
+    float _horizontalAngle = 3.14f;  // radians; 3.14 looks along -z
+    float _verticalAngle = 0.0f;     // radians, not limited
+    float _fieldOfView = 45.0f;      // degrees, vertical
+    float _speed = 0.2f;             // units per second
+    float _mouseSpeed = 0.005f;      // radians per pixel
+    float _near = 0.01f;
+    float _far = 50.0f;
+    // Where key states come from: glfwGetKey on the engine window unless a test substitutes its own.
+    KeyStateFunction _keyState = nullptr;
+};
+
+}  // namespace VantorEngine
