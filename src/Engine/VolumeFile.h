@@ -1,0 +1,50 @@
+#pragma once
+// Reading volume dataset files: the optional 6-byte little-endian size header, then 16-bit
+// little-endian samples, x fastest. Parsing works on bytes in memory as well as on a file.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "VolumeDescription.h"
+
+namespace VantorEngine {
+
+constexpr int volumeHeaderBytes = 6;
+constexpr int minBitsPerSample = 7;
+constexpr int maxBitsPerSample = 16;
+
+enum class VolumeReadResult {
+    read,        // the samples are in the list (a short file leaves the rest at 0)
+    cannotOpen,  // the file is missing or unreadable
+    badHeader,   // the file is too short to hold its size header
+    badSize,     // the size cannot be loaded (see volumeSizeProblem)
+};
+
+// Why a volume of the description's size and bit depth cannot be converted and uploaded, or
+// an empty string when it can. Sizes must be positive, the byte count must fit the 32-bit index
+// checks, and with maxTextureSize > 0 no side may exceed it.
+std::string volumeSizeProblem(const VolumeDescription& description, int maxTextureSize);
+
+// Sets the size from the first 6 bytes; false when fewer are given.
+bool parseVolumeHeader(VolumeDescription& description, const unsigned char* bytes, size_t size);
+
+// Samples from in-memory file contents: header (when the description has one), size check,
+// then the samples; missing samples are 0 and bytes after the last one are ignored.
+VolumeReadResult parseVolumeFile(VolumeDescription& description, const unsigned char* bytes, size_t size,
+                                 int maxTextureSize, std::vector<uint16_t>& samples, std::string& problem);
+
+// The same from the file at the description's path, printing the reading lines on standard
+// output. `progress` (may be empty) receives the fraction of the samples read so far.
+VolumeReadResult readVolumeFile(VolumeDescription& description, int maxTextureSize,
+                                std::vector<uint16_t>& samples, std::string& problem,
+                                const std::function<void(double)>& progress = {});
+
+// readVolumeFile for a load that cannot go on without the volume: a missing file or a size
+// that cannot work is reported on standard error (with how to make the file) and the process
+// ends with a failure status.
+void readVolumeFileOrExit(VolumeDescription& description, int maxTextureSize, std::vector<uint16_t>& samples,
+                          const std::function<void(double)>& progress = {});
+
+}  // namespace VantorEngine

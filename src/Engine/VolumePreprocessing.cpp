@@ -1,0 +1,212 @@
+#include "VolumePreprocessing.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace VantorEngine {
+
+namespace {
+
+constexpr const char* voxelIndexCheckText =
+    "index < static_cast<int>(_volDescription._width * _volDescription._height * "
+    "_volDescription._depth)";
+constexpr const char* byteIndexCheckText =
+    "index < static_cast<int>(_volDescription._width * _volDescription._height * "
+    "_volDescription._depth * colorChannels)";
+
+int clampInt(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
+
+int resolveThreads(int threads, int work) {
+    if (threads <= 0) threads = defaultPreprocessingThreads();
+    return std::max(1, std::min(threads, work));
+}
+
+// Runs body(worker) on `threads` workers, the calling thread being worker 0.
+template <typename Body>
+void runWorkers(int threads, Body body) {
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<size_t>(threads - 1));
+    for (int worker = 1; worker < threads; ++worker) workers.emplace_back(body, worker);
+    body(0);
+    for (std::thread& t : workers) t.join();
+}
+
+// Byte-index checks done once per row: the first and last byte a row touches.
+void checkByteRange(size_t first, size_t last, size_t limit) {
+    if (first >= limit || last >= limit) failVolumeIndexCheck(byteIndexCheckLine);
+}
+
+}  // namespace
+
+int voxelIndex(int x, int y, int z, int channel, int width, int height, int depth) {
+    x = clampInt(x, 0, width - 1);
+    y = clampInt(y, 0, height - 1);
+    z = clampInt(z, 0, depth - 1);
+    channel = clampInt(channel, 0, colorChannels - 1);
+    return channel + colorChannels * (x + width * (y + height * z));
+}
+
+void failVolumeIndexCheck(int line) {
+    const char* text = line == voxelIndexCheckLine ? voxelIndexCheckText : byteIndexCheckText;
+    std::fflush(stdout);
+    std::fprintf(stderr, "Assertion failed: %s, file src\\Engine\\VolumeTexture, line %d\n", text, line);
+    std::fflush(stderr);
+    std::abort();
+}
+
+int defaultPreprocessingThreads() {
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return hardware == 0 ? 1 : static_cast<int>(std::min(hardware, 64u));
+}
+
+void convertRawData(const VolumeDescription& d, const uint16_t* samples, int8_t* buffer, int threads) {
+    const int width = d._width, height = d._height, depth = d._depth;
+    const int shift = d._bitsPerSample - 7;
+    const size_t voxelCount = size_t(width) * size_t(height) * size_t(depth);
+    const size_t byteCount = voxelCount * colorChannels;
+    threads = resolveThreads(threads, depth);
+    std::atomic<int> nextSlice{0};
+    runWorkers(threads, [&](int) {
+        std::vector<uint32_t> row(static_cast<size_t>(width));
+        for (int z; (z = nextSlice.fetch_add(1)) < depth;) {
+            const int tz = d._flipZ ? depth - 1 - z : z;
+            for (int y = 0; y < height; ++y) {
+                const int ty = d._flipY ? height - 1 - y : y;
+                const size_t source = size_t(width) * (size_t(y) + size_t(height) * size_t(z));
+                if (source + size_t(width) - 1 >= voxelCount) failVolumeIndexCheck(voxelIndexCheckLine);
+                const uint16_t* in = samples + source;
+                // Only the low 8 bits of the shifted sample remain: bits above the declared
+                // depth wrap the density instead of saturating it.
+                for (int x = 0; x < width; ++x) {
+                    const uint32_t density = uint32_t(in[x] >> shift) & 0xFFu;
+                    row[size_t(d._flipX ? width - 1 - x : x)] = density * 0x01010101u;
+                }
+                const size_t target = size_t(colorChannels) * size_t(width) * (size_t(ty) + size_t(height) * size_t(tz));
+                checkByteRange(target, target + size_t(colorChannels) * size_t(width) - 1, byteCount);
+                std::memcpy(buffer + target, row.data(), size_t(width) * sizeof(uint32_t));
+            }
+        }
+    });
+}
+
+void computeGradients(const VolumeDescription& d, int8_t* buffer, int threads) {
+    const int width = d._width, height = d._height, depth = d._depth;
+    const size_t rowBytes = size_t(colorChannels) * size_t(width);
+    const size_t sliceBytes = rowBytes * size_t(height);
+    const size_t byteCount = sliceBytes * size_t(depth);
+    threads = resolveThreads(threads, depth);
+    std::atomic<int> nextSlice{0};
+    // The pass reads only the density and writes only channels 0..2, so slices are independent.
+    runWorkers(threads, [&](int) {
+        std::vector<int8_t> gradient(size_t(3) * size_t(width));
+        for (int z; (z = nextSlice.fetch_add(1)) < depth;) {
+            const int zm = std::max(z - 1, 0), zp = std::min(z + 1, depth - 1);
+            for (int y = 0; y < height; ++y) {
+                const int ym = std::max(y - 1, 0), yp = std::min(y + 1, height - 1);
+                int8_t* row = buffer + sliceBytes * size_t(z) + rowBytes * size_t(y);
+                checkByteRange(size_t(row - buffer), size_t(row - buffer) + rowBytes - 1, byteCount);
+                const int8_t* rowYm = buffer + sliceBytes * size_t(z) + rowBytes * size_t(ym) + densityChannel;
+                const int8_t* rowYp = buffer + sliceBytes * size_t(z) + rowBytes * size_t(yp) + densityChannel;
+                const int8_t* rowZm = buffer + sliceBytes * size_t(zm) + rowBytes * size_t(y) + densityChannel;
+                const int8_t* rowZp = buffer + sliceBytes * size_t(zp) + rowBytes * size_t(y) + densityChannel;
+                const int8_t* dens = row + densityChannel;
+                for (int x = 0; x < width; ++x) {
+                    const int xm = x > 0 ? x - 1 : 0;
+                    const int xp = x + 1 < width ? x + 1 : width - 1;
+                    // Differences of whole densities are exact; the low byte is what is kept.
+                    gradient[size_t(3) * x + 0] = int8_t(dens[4 * xp] - dens[4 * xm]);
+                    gradient[size_t(3) * x + 1] = int8_t(rowYp[4 * x] - rowYm[4 * x]);
+                    gradient[size_t(3) * x + 2] = int8_t(rowZp[4 * x] - rowZm[4 * x]);
+                }
+                for (int x = 0; x < width; ++x) {
+                    row[4 * x + 0] = gradient[size_t(3) * x + 0];
+                    row[4 * x + 1] = gradient[size_t(3) * x + 1];
+                    row[4 * x + 2] = gradient[size_t(3) * x + 2];
+                }
+            }
+        }
+    });
+}
+
+// The filter is a single in-place sweep, so voxel (x, y, z) sees filtered values at the 13
+// neighbours before it in the walk and original values at the others. Rows of one slice are
+// therefore processed in order, and a slice may run on another thread as long as it stays two
+// rows behind the slice before it: row y of slice z needs rows up to y + 1 of slice z - 1
+// finished, and slice z - 1 must not yet have read rows y - 1 .. y + 1 of slice z when they
+// change, which the same distance guarantees.
+void filterGradients(const VolumeDescription& d, int8_t* buffer, int threads) {
+    const int width = d._width, height = d._height, depth = d._depth;
+    const size_t rowBytes = size_t(colorChannels) * size_t(width);
+    const size_t sliceBytes = rowBytes * size_t(height);
+    const size_t byteCount = sliceBytes * size_t(depth);
+    threads = resolveThreads(threads, depth);
+    std::unique_ptr<std::atomic<int>[]> rowsDone(new std::atomic<int>[size_t(depth)]);
+    for (int z = 0; z < depth; ++z) rowsDone[size_t(z)].store(0, std::memory_order_relaxed);
+
+    const int32_t edgeCount = width == 1 ? 1 : 2;
+
+    runWorkers(threads, [&](int worker) {
+        // Padded by one voxel on each side so x - 1 and x + 1 need no tests; padding stays 0.
+        const size_t padded = rowBytes + 2 * colorChannels;
+        std::vector<int16_t> around(padded, 0);   // sum of the up to 9 rows, own row original
+        std::vector<int16_t> ownOld(padded, 0);   // the own row, original values
+        std::vector<int16_t> partial(rowBytes, 0);
+        for (int z = worker; z < depth; z += threads) {
+            const int zLow = std::max(z - 1, 0), zHigh = std::min(z + 1, depth - 1);
+            for (int y = 0; y < height; ++y) {
+                if (z > 0) {
+                    const int needed = std::min(y + 2, height);
+                    int spins = 0;
+                    while (rowsDone[size_t(z - 1)].load(std::memory_order_acquire) < needed) {
+                        if (++spins > 64) std::this_thread::yield();
+                    }
+                }
+                const int yLow = std::max(y - 1, 0), yHigh = std::min(y + 1, height - 1);
+                int8_t* row = buffer + sliceBytes * size_t(z) + rowBytes * size_t(y);
+                checkByteRange(size_t(row - buffer), size_t(row - buffer) + rowBytes - 1, byteCount);
+
+                int16_t* sum = around.data() + colorChannels;
+                int16_t* old = ownOld.data() + colorChannels;
+                for (size_t i = 0; i < rowBytes; ++i) old[i] = row[i];
+                std::copy(old, old + rowBytes, sum);
+                int rowsInSum = 0;
+                for (int k = zLow; k <= zHigh; ++k) {
+                    for (int j = yLow; j <= yHigh; ++j) {
+                        ++rowsInSum;
+                        if (k == z && j == y) continue;
+                        const int8_t* other = buffer + sliceBytes * size_t(k) + rowBytes * size_t(j);
+                        for (size_t i = 0; i < rowBytes; ++i) sum[i] = int16_t(sum[i] + other[i]);
+                    }
+                }
+                // Everything of the 3 x 3 x 3 sum but the filtered left neighbour of the own row,
+                // which is only known once the previous voxel is done.
+                for (size_t i = 0; i < rowBytes; ++i) {
+                    partial[i] = int16_t(sum[i - colorChannels] + sum[i] + sum[i + colorChannels] -
+                                         old[i - colorChannels]);
+                }
+                const int32_t edgeMultiplier = filterDivisorMultiplier(rowsInSum * edgeCount);
+                const int32_t innerMultiplier = filterDivisorMultiplier(rowsInSum * 3);
+                int32_t left0 = 0, left1 = 0, left2 = 0;
+                for (int x = 0; x < width; ++x) {
+                    const int32_t multiplier = (x == 0 || x == width - 1) ? edgeMultiplier : innerMultiplier;
+                    const int16_t* p = partial.data() + size_t(colorChannels) * x;
+                    left0 = divideFilterSum(p[0] + left0, multiplier);
+                    left1 = divideFilterSum(p[1] + left1, multiplier);
+                    left2 = divideFilterSum(p[2] + left2, multiplier);
+                    row[4 * x + 0] = int8_t(left0);
+                    row[4 * x + 1] = int8_t(left1);
+                    row[4 * x + 2] = int8_t(left2);
+                }
+                rowsDone[size_t(z)].store(y + 1, std::memory_order_release);
+            }
+        }
+    });
+}
+
+}  // namespace VantorEngine

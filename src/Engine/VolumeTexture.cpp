@@ -1,0 +1,116 @@
+#include "VolumeTexture.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "GLStateCache.h"
+#include "VolumeFile.h"
+#include "VolumePreprocessing.h"
+
+namespace VantorEngine {
+
+namespace {
+
+// A one-line progress display on standard error, shown only when it is a terminal so that
+// redirected output stays exactly the console lines.
+class LoadProgress {
+public:
+    explicit LoadProgress(const std::string& path) : _path(path), _enabled(isatty(fileno(stderr)) == 1) {}
+    ~LoadProgress() { finish(); }
+
+    void show(const char* stage, double fraction) {
+        if (!_enabled) return;
+        const int percent = int(fraction * 100.0 + 0.5);
+        if (stage == _lastStage && percent == _lastPercent) return;
+        _lastStage = stage;
+        _lastPercent = percent;
+        std::fprintf(stderr, "\r\033[K[%s] %s %3d%%", _path.c_str(), stage, percent);
+        std::fflush(stderr);
+        _shown = true;
+    }
+
+    void finish() {
+        if (!_shown) return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        _shown = false;
+    }
+
+private:
+    std::string _path;
+    bool _enabled;
+    bool _shown = false;
+    const char* _lastStage = nullptr;
+    int _lastPercent = -1;
+};
+
+void printLine(const char* text) {
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(std::move(description)) {
+    GLint maxTextureSize = 0;
+    glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &maxTextureSize);
+
+    LoadProgress progress(_volDescription._path);
+    std::vector<uint16_t> samples;
+    readVolumeFileOrExit(_volDescription, maxTextureSize, samples,
+                         [&](double fraction) { progress.show("reading", fraction); });
+
+    const VolumeDescription& d = _volDescription;
+    const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
+    // convertRawData writes every voxel, so the buffer needs no clearing first.
+    std::unique_ptr<int8_t[]> buffer(new int8_t[bytes]);
+
+    progress.show("converting", 0.0);
+    printLine("Converting raw data to graphics data...");
+    convertRawData(d, samples.data(), buffer.get());
+    std::vector<uint16_t>().swap(samples);
+    printLine("Converting finished");
+
+    progress.show("computing gradients", 0.0);
+    printLine("Pre-calculate gradients...");
+    computeGradients(d, buffer.get());
+    printLine("Pre-calculation finished");
+
+    progress.show("filtering gradients", 0.0);
+    printLine("Filtering gradients...");
+    filterGradients(d, buffer.get());
+    printLine("Filtering finished");
+
+    progress.show("uploading", 0.0);
+    glGenTextures(1, &_id);
+    glBindTexture(GL_TEXTURE_3D, _id);
+    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_BORDER);
+    glTexImage3D(GL_TEXTURE_3D, 0, GL_RGBA8_SNORM, d._width, d._height, d._depth, 0, GL_RGBA, GL_BYTE,
+                 buffer.get());
+    glBindTexture(GL_TEXTURE_3D, 0);
+    progress.finish();
+}
+
+VolumeTexture::~VolumeTexture() {
+    if (_id != 0) glDeleteTextures(1, &_id);
+}
+
+void VolumeTexture::bind(int unit) {
+    selectTextureUnit(unit);
+    glBindTexture(GL_TEXTURE_3D, _id);
+}
+
+void VolumeTexture::unbind(int unit) {
+    selectTextureUnit(unit);
+    glBindTexture(GL_TEXTURE_3D, 0);
+}
+
+}  // namespace VantorEngine
