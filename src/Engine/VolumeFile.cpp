@@ -72,7 +72,7 @@ bool parseVolumeHeader(VolumeDescription& d, const unsigned char* bytes, size_t 
 }
 
 VolumeReadResult parseVolumeFile(VolumeDescription& d, const unsigned char* bytes, size_t size, int maxTextureSize,
-                                 std::vector<uint16_t>& samples, std::string& problem) {
+                                 VolumeSamples& samples, std::string& problem) {
     samples.clear();
     size_t offset = 0;
     if (d._hasHeader) {
@@ -85,14 +85,15 @@ VolumeReadResult parseVolumeFile(VolumeDescription& d, const unsigned char* byte
     problem = volumeSizeProblem(d, maxTextureSize);
     if (!problem.empty()) return VolumeReadResult::badSize;
     const size_t count = voxelCount(d);
-    samples.assign(count, 0);
+    samples.resize(count);
     const size_t available = std::min((size - offset) / 2 * 2, count * 2);
     if (available > 0) std::memcpy(samples.data(), bytes + offset, available);
+    std::memset(reinterpret_cast<unsigned char*>(samples.data()) + available, 0, count * 2 - available);
     samplesFromFileOrder(samples.data(), count);
     return VolumeReadResult::read;
 }
 
-VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, std::vector<uint16_t>& samples,
+VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, VolumeSamples& samples,
                                 std::string& problem, const std::function<void(double)>& progress) {
     std::printf("Reading volume texture from the file %s...\n", d._path.c_str());
     std::fflush(stdout);
@@ -117,7 +118,7 @@ VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, std::v
         return VolumeReadResult::badSize;
     }
     const size_t count = voxelCount(d);
-    samples.assign(count, 0);
+    samples.resize(count);
     // Read in large pieces straight into the list; a short file leaves the rest at 0.
     const size_t total = count * 2;
     unsigned char* target = reinterpret_cast<unsigned char*>(samples.data());
@@ -131,14 +132,15 @@ VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, std::v
     }
     std::fclose(file);
     // An odd trailing byte is half a sample: it is not part of the data.
-    if (done % 2 == 1) target[done - 1] = 0;
+    done -= done % 2;
+    std::memset(target + done, 0, total - done);
     samplesFromFileOrder(samples.data(), count);
     std::printf("Reading finished\n");
     std::fflush(stdout);
     return VolumeReadResult::read;
 }
 
-void readVolumeFileOrExit(VolumeDescription& d, int maxTextureSize, std::vector<uint16_t>& samples,
+void readVolumeFileOrExit(VolumeDescription& d, int maxTextureSize, VolumeSamples& samples,
                           const std::function<void(double)>& progress) {
     std::string problem;
     const VolumeReadResult result = readVolumeFile(d, maxTextureSize, samples, problem, progress);

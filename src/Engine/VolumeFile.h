@@ -4,12 +4,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "VolumeDescription.h"
 
 namespace VantorEngine {
+
+// Leaves new elements uninitialised so a large sample list is not cleared before the read
+// overwrites it; the reader zeroes only what the file does not supply.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// width * height * depth samples in file order (x fastest).
+using VolumeSamples = std::vector<uint16_t, UninitialisedAllocator<uint16_t>>;
 
 constexpr int volumeHeaderBytes = 6;
 constexpr int minBitsPerSample = 7;
@@ -33,18 +59,18 @@ bool parseVolumeHeader(VolumeDescription& description, const unsigned char* byte
 // Samples from in-memory file contents: header (when the description has one), size check,
 // then the samples; missing samples are 0 and bytes after the last one are ignored.
 VolumeReadResult parseVolumeFile(VolumeDescription& description, const unsigned char* bytes, size_t size,
-                                 int maxTextureSize, std::vector<uint16_t>& samples, std::string& problem);
+                                 int maxTextureSize, VolumeSamples& samples, std::string& problem);
 
 // The same from the file at the description's path, printing the reading lines on standard
 // output. `progress` (may be empty) receives the fraction of the samples read so far.
 VolumeReadResult readVolumeFile(VolumeDescription& description, int maxTextureSize,
-                                std::vector<uint16_t>& samples, std::string& problem,
+                                VolumeSamples& samples, std::string& problem,
                                 const std::function<void(double)>& progress = {});
 
 // readVolumeFile for a load that cannot go on without the volume: a missing file or a size
 // that cannot work is reported on standard error (with how to make the file) and the process
 // ends with a failure status.
-void readVolumeFileOrExit(VolumeDescription& description, int maxTextureSize, std::vector<uint16_t>& samples,
+void readVolumeFileOrExit(VolumeDescription& description, int maxTextureSize, VolumeSamples& samples,
                           const std::function<void(double)>& progress = {});
 
 }  // namespace VantorEngine

@@ -60,7 +60,7 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
     glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &maxTextureSize);
 
     LoadProgress progress(_volDescription._path);
-    std::vector<uint16_t> samples;
+    VolumeSamples samples;
     readVolumeFileOrExit(_volDescription, maxTextureSize, samples,
                          [&](double fraction) { progress.show("reading", fraction); });
 
@@ -72,7 +72,7 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
     progress.show("converting", 0.0);
     printLine("Converting raw data to graphics data...");
     convertRawData(d, samples.data(), buffer.get());
-    std::vector<uint16_t>().swap(samples);
+    VolumeSamples().swap(samples);
     printLine("Converting finished");
 
     progress.show("computing gradients", 0.0);

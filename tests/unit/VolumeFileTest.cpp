@@ -33,23 +33,25 @@ VolumeDescription description(const std::string& path, bool header, int w, int h
     return v;
 }
 
-VolumeReadResult parse(VolumeDescription& d, const std::string& bytes, std::vector<uint16_t>& samples,
+VolumeReadResult parse(VolumeDescription& d, const std::string& bytes, VolumeSamples& samples,
                        std::string& problem, int maxTextureSize = 2048) {
     return parseVolumeFile(d, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), maxTextureSize,
                            samples, problem);
 }
 
+std::vector<uint16_t> asVector(const VolumeSamples& samples) { return {samples.begin(), samples.end()}; }
+
 }  // namespace
 
 TEST(VolumeFileParse, HeaderReplacesTheDescribedSizeAndIsSkipped) {
     VolumeDescription d = description("x", true, 99, 99, 99);
-    std::vector<uint16_t> samples;
+    VolumeSamples samples;
     std::string problem;
     ASSERT_EQ(parse(d, le16({2, 1, 3, 10, 20, 30, 40, 50, 60}), samples, problem), VolumeReadResult::read) << problem;
     EXPECT_EQ(d._width, 2);
     EXPECT_EQ(d._height, 1);
     EXPECT_EQ(d._depth, 3);
-    EXPECT_EQ(samples, (std::vector<uint16_t>{10, 20, 30, 40, 50, 60}));
+    EXPECT_EQ(asVector(samples), (std::vector<uint16_t>{10, 20, 30, 40, 50, 60}));
 }
 
 TEST(VolumeFileParse, ShortFilesZeroFillAndExtraBytesAreIgnored) {
@@ -64,10 +66,10 @@ TEST(VolumeFileParse, ShortFilesZeroFillAndExtraBytesAreIgnored) {
     };
     for (const Case& k : cases) {
         VolumeDescription d = description("x", false, 2, 2, 1);
-        std::vector<uint16_t> samples;
+        VolumeSamples samples;
         std::string problem;
         ASSERT_EQ(parse(d, k.bytes, samples, problem), VolumeReadResult::read) << k.name;
-        EXPECT_EQ(samples, k.expected) << k.name;
+        EXPECT_EQ(asVector(samples), k.expected) << k.name;
     }
 }
 
@@ -87,7 +89,7 @@ TEST(VolumeFileParse, RefusesSizesThatCannotWork) {
     };
     for (const Case& k : cases) {
         VolumeDescription d = description("x", k.header, k.w, k.h, k.d, k.bits);
-        std::vector<uint16_t> samples;
+        VolumeSamples samples;
         std::string problem;
         EXPECT_EQ(parse(d, k.bytes, samples, problem), k.result) << k.name;
         EXPECT_NE(problem.find(k.text), std::string::npos) << k.name << ": " << problem;
@@ -103,13 +105,13 @@ TEST(VolumeFileRead, ReadsTheFileLikeTheBytesAndPrintsTheLines) {
     const std::string bytes = le16({3, 1, 2, 100, 200, 300, 400, 500});  // one sample missing
     const std::string path = dir.write("ramp.dat", bytes);
     VolumeDescription fromFile = description(path, true, 0, 0, 0);
-    std::vector<uint16_t> samples;
+    VolumeSamples samples;
     std::string problem;
     testing::internal::CaptureStdout();
     ASSERT_EQ(readVolumeFile(fromFile, 2048, samples, problem), VolumeReadResult::read) << problem;
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "Reading volume texture from the file " + path + "...\nReading finished\n");
-    EXPECT_EQ(samples, (std::vector<uint16_t>{100, 200, 300, 400, 500, 0}));
+    EXPECT_EQ(asVector(samples), (std::vector<uint16_t>{100, 200, 300, 400, 500, 0}));
     EXPECT_EQ(fromFile._width, 3);
     EXPECT_EQ(fromFile._depth, 2);
 }
@@ -117,7 +119,7 @@ TEST(VolumeFileRead, ReadsTheFileLikeTheBytesAndPrintsTheLines) {
 TEST(VolumeFileRead, MissingFileNamesThePathAndHowToMakeItThenExits) {
     TestSupport::TempDir dir;
     VolumeDescription d = description(dir.path() + "\\stent16.raw", false, 512, 512, 174);
-    std::vector<uint16_t> samples;
+    VolumeSamples samples;
     std::string problem;
     EXPECT_EQ(readVolumeFile(d, 2048, samples, problem), VolumeReadResult::cannotOpen);
     EXPECT_TRUE(samples.empty());
@@ -129,7 +131,7 @@ TEST(VolumeFileRead, RefusedSizeIsReportedAndExits) {
     TestSupport::TempDir dir;
     const std::string path = dir.write("zero.dat", le16({0, 16, 16}));
     VolumeDescription d = description(path, true, 0, 0, 0);
-    std::vector<uint16_t> samples;
+    VolumeSamples samples;
     EXPECT_EXIT(readVolumeFileOrExit(d, 2048, samples), testing::ExitedWithCode(EXIT_FAILURE),
                 "Cannot load the volume dataset file .*zero.dat: the size 0 x 16 x 16");
 }

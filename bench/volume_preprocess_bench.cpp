@@ -1,0 +1,174 @@
+// Times the volume preprocessing (conversion, gradients, filter) of the fast passes against the
+// literal reference in the same run, checks that both give the same bytes, and times the file
+// read against a plain read of the same file from the page cache.
+//
+//   volume_preprocess_bench [--threads N] [--no-reference-512]
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../tests/unit/VolumeReference.h"
+#include "VolumeFile.h"
+#include "VolumePreprocessing.h"
+
+using namespace VantorEngine;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// A CT-like test volume: nested soft spheres of different values with a little noise, so the
+// passes see both empty space and structure.
+std::vector<uint16_t> makeSamples(int w, int h, int d) {
+    std::vector<uint16_t> samples(size_t(w) * h * d);
+    std::mt19937 random(1234);
+    size_t i = 0;
+    for (int z = 0; z < d; ++z)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x, ++i) {
+                const float nx = 2.0f * x / w - 1.0f, ny = 2.0f * y / h - 1.0f, nz = 2.0f * z / d - 1.0f;
+                const float r = std::sqrt(nx * nx + ny * ny + nz * nz);
+                float v = 0.0f;
+                if (r < 0.9f) v = 1200.0f + 80.0f * float(random() % 16);
+                if (r < 0.8f) v = 600.0f + 40.0f * float(random() % 16);
+                if (std::fabs(nx - 0.3f) < 0.1f && r < 0.7f) v = 3000.0f;
+                samples[i] = uint16_t(v);
+            }
+    return samples;
+}
+
+struct Times {
+    double convert = 0, gradients = 0, filter = 0;
+    double total() const { return convert + gradients + filter; }
+};
+
+Times runFast(const VolumeDescription& d, const std::vector<uint16_t>& samples, std::vector<int8_t>& buffer, int threads) {
+    Times t;
+    buffer.assign(size_t(d._width) * d._height * d._depth * colorChannels, 0);
+    auto start = Clock::now();
+    convertRawData(d, samples.data(), buffer.data(), threads);
+    t.convert = msSince(start);
+    start = Clock::now();
+    computeGradients(d, buffer.data(), threads);
+    t.gradients = msSince(start);
+    start = Clock::now();
+    filterGradients(d, buffer.data(), threads);
+    t.filter = msSince(start);
+    return t;
+}
+
+Times runReference(const VolumeDescription& d, const std::vector<uint16_t>& samples, std::vector<int8_t>& buffer) {
+    Times t;
+    auto start = Clock::now();
+    buffer = VolumeReference::convertRawData(d, samples);
+    t.convert = msSince(start);
+    start = Clock::now();
+    VolumeReference::computeGradients(d, buffer);
+    t.gradients = msSince(start);
+    start = Clock::now();
+    VolumeReference::filterGradients(d, buffer);
+    t.filter = msSince(start);
+    return t;
+}
+
+void printRow(const char* what, double fast, double reference) {
+    if (reference > 0)
+        std::printf("  %-12s %12.1f %14.1f %10.1fx\n", what, fast, reference, reference / fast);
+    else
+        std::printf("  %-12s %12.1f %14s %11s\n", what, fast, "-", "-");
+}
+
+// Reads the whole file with large freads into fresh memory: what the page cache delivers.
+double plainReadMs(const std::string& path, size_t bytes) {
+    const auto start = Clock::now();
+    std::unique_ptr<unsigned char[]> data(new unsigned char[bytes]);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    size_t done = 0;
+    while (f && done < bytes) {
+        const size_t got = std::fread(data.get() + done, 1, std::min(bytes - done, size_t(16) << 20), f);
+        if (got == 0) break;
+        done += got;
+    }
+    if (f) std::fclose(f);
+    return msSince(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int threads = 0;
+    bool reference512 = true;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--threads") && i + 1 < argc) threads = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--no-reference-512")) reference512 = false;
+    }
+    const int usedThreads = threads > 0 ? threads : defaultPreprocessingThreads();
+    std::printf("Volume preprocessing benchmark: fast passes on %d thread(s) against the literal reference (1 thread)\n",
+                usedThreads);
+
+    struct Size { int w, h, d; };
+    const Size sizes[] = {{277, 277, 164}, {512, 512, 512}};
+    bool allIdentical = true;
+    for (const Size& s : sizes) {
+        VolumeDescription d;
+        d._path = "benchmark";
+        d._width = s.w;
+        d._height = s.h;
+        d._depth = s.d;
+        d._bitsPerSample = 12;
+        d._flipY = true;
+        d._flipZ = true;
+        const std::vector<uint16_t> samples = makeSamples(s.w, s.h, s.d);
+        std::vector<int8_t> fastBuffer, referenceBuffer;
+        const Times fast = runFast(d, samples, fastBuffer, threads);
+        const bool withReference = reference512 || s.w < 512;
+        Times reference;
+        if (withReference) reference = runReference(d, samples, referenceBuffer);
+        const bool identical = !withReference || fastBuffer == referenceBuffer;
+        allIdentical = allIdentical && identical;
+
+        std::printf("\n%d x %d x %d (%.1f M voxels), milliseconds:\n", s.w, s.h, s.d, double(samples.size()) / 1e6);
+        std::printf("  %-12s %12s %14s %11s\n", "pass", "fast", "reference", "ratio");
+        printRow("conversion", fast.convert, reference.convert);
+        printRow("gradients", fast.gradients, reference.gradients);
+        printRow("filter", fast.filter, reference.filter);
+        printRow("total", fast.total(), reference.total());
+        std::printf("  buffers %s\n", withReference ? (identical ? "byte-identical" : "DIFFER") : "not compared");
+
+        // File read through readVolumeFile against a plain read of the same file, both warm.
+        const std::string path = (std::filesystem::temp_directory_path() / "nimbrel-bench-volume.raw").string();
+        if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+            std::fwrite(samples.data(), 2, samples.size(), f);
+            std::fclose(f);
+            const size_t bytes = samples.size() * 2;
+            plainReadMs(path, bytes);  // warm the page cache
+            const double plain = plainReadMs(path, bytes);
+            VolumeDescription fileDescription = d;
+            fileDescription._path = path;
+            VolumeSamples readSamples;
+            std::string problem;
+            const auto start = Clock::now();
+            std::fflush(stdout);
+            readVolumeFile(fileDescription, 0, readSamples, problem);
+            const double readMs = msSince(start);
+            std::printf("  file read    %12.1f ms (%.0f MB/s); plain fread of the same file %.1f ms (%.0f MB/s); %s\n",
+                        readMs, bytes / readMs / 1e3, plain, bytes / plain / 1e3,
+                        std::equal(readSamples.begin(), readSamples.end(), samples.begin(), samples.end()) ? "same samples" : "SAMPLES DIFFER");
+            std::filesystem::remove(path);
+        }
+    }
+    std::printf("\n%s\n", allIdentical ? "All compared buffers are byte-identical." : "MISMATCH between fast and reference!");
+    return allIdentical ? 0 : 1;
+}
