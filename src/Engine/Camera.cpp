@@ -20,7 +20,7 @@ constexpr float kFastFactor = 10.0f;
 constexpr float kQuarterTurn = 1.57f;
 }  // namespace
 
-Camera::Camera() : _keyState(glfwGetKey) {
+Camera::Camera() : _input{glfwGetCursorPos, glfwSetCursorPos, glfwGetKey} {
     const int width = windowSettings.width;
     const int height = windowSettings.height;
     _colorTexture = new RenderTexture(width, height, RenderTextureType::RGBA8);
@@ -40,18 +40,20 @@ Camera::~Camera() {
 }
 
 void Camera::update(double dt) {
-    // Without a window there is no cursor or keyboard to read.
-    if (!window) return;
     const float seconds = static_cast<float>(dt);
+    // Without a window there is no cursor or keyboard: the view still follows the angles.
+    const bool hasInput = window != nullptr;
 
     // Mouse look: the offset from the window centre turns the view, then the cursor goes back.
-    const uint32_t halfWidth = static_cast<uint32_t>(windowSettings.width) / 2;
-    const uint32_t halfHeight = static_cast<uint32_t>(windowSettings.height) / 2;
-    double cursorX = 0.0, cursorY = 0.0;
-    glfwGetCursorPos(window, &cursorX, &cursorY);
-    glfwSetCursorPos(window, halfWidth, halfHeight);
-    _horizontalAngle += _mouseSpeed * static_cast<float>(static_cast<double>(halfWidth) - cursorX);
-    _verticalAngle += _mouseSpeed * static_cast<float>(static_cast<double>(halfHeight) - cursorY);
+    if (hasInput) {
+        const uint32_t halfWidth = static_cast<uint32_t>(windowSettings.width) / 2;
+        const uint32_t halfHeight = static_cast<uint32_t>(windowSettings.height) / 2;
+        double cursorX = 0.0, cursorY = 0.0;
+        _input.getCursorPos(window, &cursorX, &cursorY);
+        _input.setCursorPos(window, halfWidth, halfHeight);
+        _horizontalAngle += _mouseSpeed * static_cast<float>(static_cast<double>(halfWidth) - cursorX);
+        _verticalAngle += _mouseSpeed * static_cast<float>(static_cast<double>(halfHeight) - cursorY);
+    }
 
     const float h = _horizontalAngle;
     const float v = _verticalAngle;
@@ -59,13 +61,15 @@ void Camera::update(double dt) {
     _right = vec3(std::sin(h - kQuarterTurn), 0.0f, std::cos(h - kQuarterTurn));
     const vec3 up = glm::cross(_right, _direction);
 
-    const auto held = [this](int key) { return _keyState(window, key) == GLFW_PRESS ? 1.0f : 0.0f; };
-    const float factor = held(GLFW_KEY_LEFT_SHIFT) > 0.0f ? kFastFactor : 1.0f;
-    // Summing the key axes first makes opposite keys cancel exactly instead of up to rounding.
-    const vec3 movement = _direction * (held(GLFW_KEY_W) - held(GLFW_KEY_S)) +
-                          _right * (held(GLFW_KEY_D) - held(GLFW_KEY_A)) +
-                          up * (held(GLFW_KEY_SPACE) - held(GLFW_KEY_LEFT_CONTROL));
-    _position += movement * (seconds * _speed * factor);
+    if (hasInput) {
+        const auto held = [this](int key) { return _input.getKey(window, key) == GLFW_PRESS ? 1.0f : 0.0f; };
+        const float factor = held(GLFW_KEY_LEFT_SHIFT) > 0.0f ? kFastFactor : 1.0f;
+        // Summing the key axes first makes opposite keys cancel exactly instead of up to rounding.
+        const vec3 movement = _direction * (held(GLFW_KEY_W) - held(GLFW_KEY_S)) +
+                              _right * (held(GLFW_KEY_D) - held(GLFW_KEY_A)) +
+                              up * (held(GLFW_KEY_SPACE) - held(GLFW_KEY_LEFT_CONTROL));
+        _position += movement * (seconds * _speed * factor);
+    }
 
     _viewMatrix = lookAt(_position, _position + _direction, up);
 }

@@ -12,8 +12,13 @@ class RenderTexture;
 
 class Camera {
 public:
-    // Reports whether `key` is down on `window` (GLFW_PRESS = 1), with glfwGetKey's signature.
-    using KeyStateFunction = int (*)(GLFWwindow* window, int key);
+    // Where the cursor and key states come from, with the signatures of the GLFW functions
+    // the camera uses by default (glfwGetCursorPos, glfwSetCursorPos, glfwGetKey).
+    struct Input {
+        void (*getCursorPos)(GLFWwindow* window, double* x, double* y);
+        void (*setCursorPos)(GLFWwindow* window, double x, double y);
+        int (*getKey)(GLFWwindow* window, int key);
+    };
 
     // Needs a current GL context; sizes the targets and the projection from windowSettings.
     Camera();
@@ -41,8 +46,8 @@ public:
     float _mouseSpeed = 0.005f;      // radians per pixel
     float _near = 0.01f;
     float _far = 50.0f;
-    // Where key states come from: glfwGetKey on the engine window unless a test substitutes its own.
-    KeyStateFunction _keyState = nullptr;
+    // GLFW on the engine window unless a test substitutes its own input.
+    Input _input{};
 };
 
 }  // namespace VantorEngine

@@ -1,5 +1,6 @@
-// The free camera on a real context: projection, mouse look through the real cursor, key
-// movement through a substituted key-state function, and present.
+// The free camera on a real context: projection, mouse look and key movement through substituted
+// cursor and key functions (the real pointer is shared by every test process on the display),
+// and present.
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "Camera.h"
@@ -19,10 +21,22 @@ using namespace VantorEngine;
 
 namespace {
 
-// Keys the fake keyboard reports as pressed.
+// Keys the fake keyboard reports as pressed, and the fake cursor with its moves by the camera.
 std::set<int> heldKeys;
+double cursorX = 0.0, cursorY = 0.0;
+std::vector<std::pair<double, double>> cursorMoves;
 
-int fakeKeyState(GLFWwindow*, int key) { return heldKeys.count(key) ? GLFW_PRESS : GLFW_RELEASE; }
+int fakeGetKey(GLFWwindow*, int key) { return heldKeys.count(key) ? GLFW_PRESS : GLFW_RELEASE; }
+void fakeGetCursorPos(GLFWwindow*, double* x, double* y) {
+    *x = cursorX;
+    *y = cursorY;
+}
+void fakeSetCursorPos(GLFWwindow*, double x, double y) {
+    cursorX = x;
+    cursorY = y;
+    cursorMoves.emplace_back(x, y);
+}
+Camera::Input fakeInput() { return Camera::Input{fakeGetCursorPos, fakeSetCursorPos, fakeGetKey}; }
 
 void expectVecNear(const vec3& actual, const vec3& expected, float tolerance) {
     EXPECT_NEAR(actual.x, expected.x, tolerance);
@@ -32,17 +46,17 @@ void expectVecNear(const vec3& actual, const vec3& expected, float tolerance) {
 
 }  // namespace
 
-// The cursor can only be placed on a mapped window, so the test window is shown meanwhile.
 class CameraTest : public TestSupport::GLTest {
 protected:
     void SetUp() override {
         TestSupport::GLTest::SetUp();
         _savedSettings = windowSettings;
         heldKeys.clear();
-        glfwShowWindow(window);
+        cursorMoves.clear();
+        cursorX = windowSettings.width / 2;
+        cursorY = windowSettings.height / 2;
     }
     void TearDown() override {
-        glfwHideWindow(window);
         windowSettings = _savedSettings;
         camera = nullptr;
     }
@@ -71,6 +85,10 @@ TEST_F(CameraTest, StartsWithDocumentedViewAndProjectionAt1024x768) {
     EXPECT_EQ(cam._colorTexture->_type, RGBA8);
     EXPECT_EQ(cam._depthTexture->_type, DEPTH24_STENCIL8);
     EXPECT_EQ(cam._frameBuffer->_width, 1024);
+    // Input comes from GLFW unless replaced.
+    EXPECT_EQ(cam._input.getKey, &glfwGetKey);
+    EXPECT_EQ(cam._input.getCursorPos, &glfwGetCursorPos);
+    EXPECT_EQ(cam._input.setCursorPos, &glfwSetCursorPos);
 }
 
 TEST_F(CameraTest, FrameBufferHoldsColourAndDepthStencilTargets) {
@@ -99,8 +117,7 @@ TEST_F(CameraTest, DestructorClearsOnlyItsOwnRegistryEntry) {
 
 TEST_F(CameraTest, VectorsAndViewFollowTheAngles) {
     Camera cam;
-    cam._keyState = fakeKeyState;
-    glfwSetCursorPos(window, windowSettings.width / 2, windowSettings.height / 2);
+    cam._input = fakeInput();
     cam.update(0.0);
     expectVecNear(cam._direction, vec3(0.0016f, 0.0f, -1.0f), 1e-4f);
     expectVecNear(cam._right, vec3(1.0f, 0.0f, 0.0008f), 1e-4f);
@@ -117,48 +134,74 @@ TEST_F(CameraTest, VectorsAndViewFollowTheAngles) {
     EXPECT_LT(cam._viewMatrix[1][1], 0.0f);
 }
 
-struct MouseCase {
+TEST_F(CameraTest, WithoutAWindowTheViewStillFollowsTheAngles) {
+    Camera cam;
+    heldKeys = {GLFW_KEY_W};
+    cam._input = fakeInput();
+    GLFWwindow* const saved = window;
+    window = nullptr;
+    cam._horizontalAngle = 0.0f;  // looking along +z
+    cam.update(1.0);
+    window = saved;
+    EXPECT_EQ(cam._position, vec3(0.0f, 2.0f, 25.0f));  // no keyboard, no movement
+    expectVecNear(cam._direction, vec3(0.0f, 0.0f, 1.0f), 1e-6f);
+    expectVecNear(vec3(cam._viewMatrix * vec4(0.0f, 2.0f, 26.0f, 1.0f)), vec3(0.0f, 0.0f, -1.0f), 1e-5f);
+}
+
+TEST_F(CameraTest, CentreOfAnOddSizedWindowIsRoundedDown) {
+    windowSettings.width = 257;
+    windowSettings.height = 193;
+    Camera cam;
+    cam._input = fakeInput();
+    cursorX = 128.0;
+    cursorY = 96.0;
+    const float horizontal = cam._horizontalAngle, vertical = cam._verticalAngle;
+    cam.update(0.0);
+    EXPECT_EQ(cam._horizontalAngle, horizontal);
+    EXPECT_EQ(cam._verticalAngle, vertical);
+    EXPECT_EQ(cursorMoves, (std::vector<std::pair<double, double>>{{128.0, 96.0}}));
+}
+
+struct CameraMouseCase {
     const char* name;
     int dx, dy;  // cursor offset from the window centre, pixels
     float horizontalChange, verticalChange;
 };
 
-class CameraMouseTest : public CameraTest, public ::testing::WithParamInterface<MouseCase> {};
+class CameraMouseTest : public CameraTest, public ::testing::WithParamInterface<CameraMouseCase> {};
 
 TEST_P(CameraMouseTest, CursorOffsetTurnsTheViewAndIsRecentred) {
-    const MouseCase& c = GetParam();
+    const CameraMouseCase& c = GetParam();
     Camera cam;
-    cam._keyState = fakeKeyState;
+    cam._input = fakeInput();
     const int centreX = windowSettings.width / 2, centreY = windowSettings.height / 2;
-    glfwSetCursorPos(window, centreX + c.dx, centreY + c.dy);
-    double x = 0, y = 0;
-    glfwGetCursorPos(window, &x, &y);
-    ASSERT_EQ(x, centreX + c.dx) << "the display did not take the cursor position";
-    ASSERT_EQ(y, centreY + c.dy);
+    cursorX = centreX + c.dx;
+    cursorY = centreY + c.dy;
 
     const float horizontal = cam._horizontalAngle, vertical = cam._verticalAngle;
     cam.update(0.0);
     EXPECT_NEAR(cam._horizontalAngle - horizontal, c.horizontalChange, 1e-5f);
     EXPECT_NEAR(cam._verticalAngle - vertical, c.verticalChange, 1e-5f);
-    glfwGetCursorPos(window, &x, &y);
-    EXPECT_EQ(x, centreX);
-    EXPECT_EQ(y, centreY);
+    // The cursor is put back at the centre on every update.
+    EXPECT_EQ(cursorMoves, (std::vector<std::pair<double, double>>{{centreX, centreY}}));
 
     // A second update with the cursor left at the centre turns no further.
-    const float afterFirst = cam._horizontalAngle;
+    const float afterFirst = cam._horizontalAngle, verticalAfterFirst = cam._verticalAngle;
     cam.update(0.0);
     EXPECT_EQ(cam._horizontalAngle, afterFirst);
+    EXPECT_EQ(cam._verticalAngle, verticalAfterFirst);
+    EXPECT_EQ(cursorMoves.size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CameraMouseTest,
-    ::testing::Values(MouseCase{"AtCentre", 0, 0, 0.0f, 0.0f},
-                      MouseCase{"RightTurnsRight", 100, 0, -0.5f, 0.0f},
-                      MouseCase{"UpTiltsUp", 0, -40, 0.0f, 0.2f},
-                      MouseCase{"LeftAndDown", -30, 20, 0.15f, -0.1f}),
-    [](const ::testing::TestParamInfo<MouseCase>& info) { return std::string(info.param.name); });
+    ::testing::Values(CameraMouseCase{"AtCentre", 0, 0, 0.0f, 0.0f},
+                      CameraMouseCase{"RightTurnsRight", 100, 0, -0.5f, 0.0f},
+                      CameraMouseCase{"UpTiltsUp", 0, -40, 0.0f, 0.2f},
+                      CameraMouseCase{"LeftAndDown", -30, 20, 0.15f, -0.1f}),
+    [](const ::testing::TestParamInfo<CameraMouseCase>& info) { return std::string(info.param.name); });
 
-struct KeyCase {
+struct CameraKeyCase {
     const char* name;
     std::set<int> keys;
     double dt;
@@ -166,13 +209,12 @@ struct KeyCase {
     float alongDirection, alongRight, alongUp;
 };
 
-class CameraKeyTest : public CameraTest, public ::testing::WithParamInterface<KeyCase> {};
+class CameraKeyTest : public CameraTest, public ::testing::WithParamInterface<CameraKeyCase> {};
 
 TEST_P(CameraKeyTest, KeysMoveAlongTheCameraAxes) {
-    const KeyCase& c = GetParam();
+    const CameraKeyCase& c = GetParam();
     Camera cam;
-    cam._keyState = fakeKeyState;
-    glfwSetCursorPos(window, windowSettings.width / 2, windowSettings.height / 2);
+    cam._input = fakeInput();
     cam.update(0.0);  // settle the axes without moving
     const vec3 start = cam._position;
     const vec3 direction = cam._direction, right = cam._right, up = glm::cross(right, direction);
@@ -190,29 +232,29 @@ TEST_P(CameraKeyTest, KeysMoveAlongTheCameraAxes) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CameraKeyTest,
     ::testing::Values(
-        KeyCase{"NoKeys", {}, 1.0, 0, 0, 0},
-        KeyCase{"ForwardForOneSecond", {GLFW_KEY_W}, 1.0, 0.2f, 0, 0},
-        KeyCase{"ShiftIsTenTimesFaster", {GLFW_KEY_W, GLFW_KEY_LEFT_SHIFT}, 1.0, 2.0f, 0, 0},
-        KeyCase{"Backward", {GLFW_KEY_S}, 0.5, -0.1f, 0, 0},
-        KeyCase{"ForwardAndBackwardCancel", {GLFW_KEY_W, GLFW_KEY_S}, 1.0, 0, 0, 0},
-        KeyCase{"RightAndLeftCancel", {GLFW_KEY_D, GLFW_KEY_A, GLFW_KEY_LEFT_SHIFT}, 1.0, 0, 0, 0},
-        KeyCase{"StrafeRight", {GLFW_KEY_D}, 1.0, 0, 0.2f, 0},
-        KeyCase{"StrafeLeftFast", {GLFW_KEY_A, GLFW_KEY_LEFT_SHIFT}, 0.25, 0, -0.5f, 0},
-        KeyCase{"SpaceRises", {GLFW_KEY_SPACE}, 1.0, 0, 0, 0.2f},
-        KeyCase{"ControlSinks", {GLFW_KEY_LEFT_CONTROL}, 1.0, 0, 0, -0.2f},
-        KeyCase{"RightShiftIsNotFast", {GLFW_KEY_W, GLFW_KEY_RIGHT_SHIFT}, 1.0, 0.2f, 0, 0},
-        KeyCase{"Diagonal", {GLFW_KEY_W, GLFW_KEY_D, GLFW_KEY_SPACE}, 1.0, 0.2f, 0.2f, 0.2f}),
-    [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+        CameraKeyCase{"NoKeys", {}, 1.0, 0, 0, 0},
+        CameraKeyCase{"ForwardForOneSecond", {GLFW_KEY_W}, 1.0, 0.2f, 0, 0},
+        CameraKeyCase{"ShiftIsTenTimesFaster", {GLFW_KEY_W, GLFW_KEY_LEFT_SHIFT}, 1.0, 2.0f, 0, 0},
+        CameraKeyCase{"Backward", {GLFW_KEY_S}, 0.5, -0.1f, 0, 0},
+        CameraKeyCase{"ForwardAndBackwardCancel", {GLFW_KEY_W, GLFW_KEY_S}, 1.0, 0, 0, 0},
+        CameraKeyCase{"RightAndLeftCancel", {GLFW_KEY_D, GLFW_KEY_A, GLFW_KEY_LEFT_SHIFT}, 1.0, 0, 0, 0},
+        CameraKeyCase{"StrafeRight", {GLFW_KEY_D}, 1.0, 0, 0.2f, 0},
+        CameraKeyCase{"StrafeLeftFast", {GLFW_KEY_A, GLFW_KEY_LEFT_SHIFT}, 0.25, 0, -0.5f, 0},
+        CameraKeyCase{"SpaceRises", {GLFW_KEY_SPACE}, 1.0, 0, 0, 0.2f},
+        CameraKeyCase{"ControlSinks", {GLFW_KEY_LEFT_CONTROL}, 1.0, 0, 0, -0.2f},
+        CameraKeyCase{"RightShiftIsNotFast", {GLFW_KEY_W, GLFW_KEY_RIGHT_SHIFT}, 1.0, 0.2f, 0, 0},
+        CameraKeyCase{"Diagonal", {GLFW_KEY_W, GLFW_KEY_D, GLFW_KEY_SPACE}, 1.0, 0.2f, 0.2f, 0.2f}),
+    [](const ::testing::TestParamInfo<CameraKeyCase>& info) { return std::string(info.param.name); });
 
-struct PresentCase {
+struct CameraPresentCase {
     const char* name;
     int width, height;  // windowSettings while the camera exists; the window stays 256 x 192
 };
 
-class CameraPresentTest : public CameraTest, public ::testing::WithParamInterface<PresentCase> {};
+class CameraPresentTest : public CameraTest, public ::testing::WithParamInterface<CameraPresentCase> {};
 
 TEST_P(CameraPresentTest, CopiesExactlyTheSettingsRectangle) {
-    const PresentCase& c = GetParam();
+    const CameraPresentCase& c = GetParam();
     windowSettings.width = c.width;
     windowSettings.height = c.height;
     Camera cam;
@@ -247,9 +289,9 @@ TEST_P(CameraPresentTest, CopiesExactlyTheSettingsRectangle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CameraPresentTest,
-                         ::testing::Values(PresentCase{"WholeWindow", 256, 192},
-                                           PresentCase{"LowerLeftPart", 100, 60},
-                                           PresentCase{"OddSize", 131, 77}),
-                         [](const ::testing::TestParamInfo<PresentCase>& info) {
+                         ::testing::Values(CameraPresentCase{"WholeWindow", 256, 192},
+                                           CameraPresentCase{"LowerLeftPart", 100, 60},
+                                           CameraPresentCase{"OddSize", 131, 77}),
+                         [](const ::testing::TestParamInfo<CameraPresentCase>& info) {
                              return std::string(info.param.name);
                          });

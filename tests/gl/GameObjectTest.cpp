@@ -91,15 +91,15 @@ TEST_F(GameObjectTest, NewNodeStartsAsIdentityLeafWithDefaultFlags) {
     EXPECT_FALSE(node.isVisibleIn(mat4(1.0f)));  // nothing to see without a model
 }
 
-struct TransformCase {
+struct NodeTransformCase {
     const char* name;
     std::function<void(GameObject&)> apply;
     mat4 expected;
 };
 
-class TransformTest : public TestSupport::GLTest, public ::testing::WithParamInterface<TransformCase> {};
+class NodeTransformTest : public TestSupport::GLTest, public ::testing::WithParamInterface<NodeTransformCase> {};
 
-TEST_P(TransformTest, OperationsMultiplyOnTheRight) {
+TEST_P(NodeTransformTest, OperationsMultiplyOnTheRight) {
     GameObject node;
     GetParam().apply(node);
     expectMatrixNear(node.getLocalMatrix(), GetParam().expected);
@@ -109,36 +109,36 @@ TEST_P(TransformTest, OperationsMultiplyOnTheRight) {
 const vec4 kYawX(0, 0, -1, 0), kYawY(0, 1, 0, 0), kYawZ(1, 0, 0, 0), kOrigin(0, 0, 0, 1);
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, TransformTest,
+    Cases, NodeTransformTest,
     ::testing::Values(
-        TransformCase{"QuarterTurnAboutY",
+        NodeTransformCase{"QuarterTurnAboutY",
                       [](GameObject& n) { n.rotate(vec3(0, 1, 0), 90.0f); },
                       columns(kYawX, kYawY, kYawZ, kOrigin)},
-        TransformCase{"PositiveAngleTurnsCounterClockwise",
+        NodeTransformCase{"PositiveAngleTurnsCounterClockwise",
                       [](GameObject& n) { n.rotate(vec3(0, 0, 1), 90.0f); },
                       columns(vec4(0, 1, 0, 0), vec4(-1, 0, 0, 0), vec4(0, 0, 1, 0), kOrigin)},
-        TransformCase{"AxisIsNormalised",
+        NodeTransformCase{"AxisIsNormalised",
                       [](GameObject& n) { n.rotate(vec3(0, 2, 0), 90.0f); },
                       columns(kYawX, kYawY, kYawZ, kOrigin)},
-        TransformCase{"TranslationAfterRotationFollowsRotatedAxes",
+        NodeTransformCase{"TranslationAfterRotationFollowsRotatedAxes",
                       [](GameObject& n) {
                           n.rotate(vec3(0, 1, 0), 90.0f);
                           n.translate(1.0f, 0.0f, 0.0f);
                       },
                       columns(kYawX, kYawY, kYawZ, vec4(0, 0, -1, 1))},
-        TransformCase{"RotationAfterTranslationKeepsPosition",
+        NodeTransformCase{"RotationAfterTranslationKeepsPosition",
                       [](GameObject& n) {
                           n.translate(1.0f, 0.0f, 0.0f);
                           n.rotate(vec3(0, 1, 0), 90.0f);
                       },
                       columns(kYawX, kYawY, kYawZ, vec4(1, 0, 0, 1))},
-        TransformCase{"TranslationAfterScaleMovesInScaledUnits",
+        NodeTransformCase{"TranslationAfterScaleMovesInScaledUnits",
                       [](GameObject& n) {
                           n.scale(2.0f, 3.0f, 4.0f);
                           n.translate(vec3(1.0f, 1.0f, 1.0f));
                       },
                       columns(vec4(2, 0, 0, 0), vec4(0, 3, 0, 0), vec4(0, 0, 4, 0), vec4(2, 3, 4, 1))},
-        TransformCase{"SetPositionKeepsRotationAndScale",
+        NodeTransformCase{"SetPositionKeepsRotationAndScale",
                       [](GameObject& n) {
                           n.rotate(vec3(0, 0, 1), 90.0f);
                           n.scale(2.0f, 2.0f, 2.0f);
@@ -146,14 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
                           n.setPosition(1.0f, 2.0f, 3.0f);
                       },
                       columns(vec4(0, 2, 0, 0), vec4(-2, 0, 0, 0), vec4(0, 0, 2, 0), vec4(1, 2, 3, 1))},
-        TransformCase{"SetLocalMatrixReplacesEverything",
+        NodeTransformCase{"SetLocalMatrixReplacesEverything",
                       [](GameObject& n) {
                           n.rotate(vec3(1, 0, 0), 30.0f);
                           n.setLocalMatrix(columns(vec4(1, 2, 3, 4), vec4(5, 6, 7, 8), vec4(9, 10, 11, 12),
                                                    vec4(13, 14, 15, 16)));
                       },
                       columns(vec4(1, 2, 3, 4), vec4(5, 6, 7, 8), vec4(9, 10, 11, 12), vec4(13, 14, 15, 16))}),
-    [](const ::testing::TestParamInfo<TransformCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<NodeTransformCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GameObjectTest, WorldMatrixComposesFromTheRootDown) {
     auto* parent = new GameObject;
@@ -173,16 +173,16 @@ TEST_F(GameObjectTest, WorldMatrixComposesFromTheRootDown) {
 // Frame-time splits of one second (and of longer runs), the same for every channel.
 using Split = std::vector<double>;
 
-std::vector<double> repeat(double dt, int count) { return std::vector<double>(count, dt); }
+static std::vector<double> repeat(double dt, int count) { return std::vector<double>(count, dt); }
 
-class AnimationSplitTest : public TestSupport::GLTest, public ::testing::WithParamInterface<Split> {
+class NodeAnimationSplitTest : public TestSupport::GLTest, public ::testing::WithParamInterface<Split> {
 protected:
     static void run(GameObject& node, const Split& split) {
         for (double dt : split) node.update(dt);
     }
 };
 
-TEST_P(AnimationSplitTest, SpinTurnsTwentyDegreesPerSecondWhateverTheSplit) {
+TEST_P(NodeAnimationSplitTest, SpinTurnsTwentyDegreesPerSecondWhateverTheSplit) {
     GameObject node;
     node._rotating = true;
     node._rotationAxis = vec3(0, 1, 0);
@@ -193,7 +193,7 @@ TEST_P(AnimationSplitTest, SpinTurnsTwentyDegreesPerSecondWhateverTheSplit) {
     EXPECT_NEAR(node.getLocalMatrix()[0].z, -std::sin(20.0f * degreesToRadians), 1e-4f);
 }
 
-TEST_P(AnimationSplitTest, MovementFollowsTheNodesOwnAxes) {
+TEST_P(NodeAnimationSplitTest, MovementFollowsTheNodesOwnAxes) {
     GameObject node;
     node.rotate(vec3(0, 1, 0), 90.0f);
     node._moving = true;
@@ -202,7 +202,7 @@ TEST_P(AnimationSplitTest, MovementFollowsTheNodesOwnAxes) {
     expectVecNear(node.getWorldPosition(), vec3(0.0f, 0.0f, -2.0f), 1e-4f);
 }
 
-TEST_P(AnimationSplitTest, ShrinkAtLnTwoHalvesTheSizeInOneSecond) {
+TEST_P(NodeAnimationSplitTest, ShrinkAtLnTwoHalvesTheSizeInOneSecond) {
     GameObject node;
     node._shrinking = true;
     node._shrinkRate = std::log(2.0f);
@@ -212,7 +212,7 @@ TEST_P(AnimationSplitTest, ShrinkAtLnTwoHalvesTheSizeInOneSecond) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(OneSecond, AnimationSplitTest,
+INSTANTIATE_TEST_SUITE_P(OneSecond, NodeAnimationSplitTest,
                          ::testing::Values(Split{1.0}, repeat(0.1, 10), repeat(1.0 / 60.0, 60),
                                            Split{0.7, 0.2, 0.05, 0.05}, repeat(1.0 / 3.0, 3)));
 
@@ -266,16 +266,16 @@ TEST_F(GameObjectTest, UpdateReachesChildrenEvenWhenInactive) {
     expectVecNear(vec3(grandchild->getLocalMatrix()[3]), vec3(0.0f, 0.5f, 0.0f));
 }
 
-struct TraversalCase {
+struct NodeTraversalCase {
     const char* name;
     std::vector<std::string> inactive;   // nodes switched off before traversal
     std::vector<std::string> expected;   // visit order
 };
 
-class TraversalTest : public TestSupport::GLTest, public ::testing::WithParamInterface<TraversalCase> {};
+class NodeTraversalTest : public TestSupport::GLTest, public ::testing::WithParamInterface<NodeTraversalCase> {};
 
 // Tree: root -> A -> A1, root -> B -> B1 -> B11 (a light), B -> V (a volumetric object).
-TEST_P(TraversalTest, VisitsActiveSubtreesChildrenFirst) {
+TEST_P(NodeTraversalTest, VisitsActiveSubtreesChildrenFirst) {
     std::map<std::string, GameObject*> nodes;
     std::map<GameObject*, std::string> names;
     auto* root = new GameObject;
@@ -303,54 +303,54 @@ TEST_P(TraversalTest, VisitsActiveSubtreesChildrenFirst) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, TraversalTest,
+    Cases, NodeTraversalTest,
     ::testing::Values(
-        TraversalCase{"AllActive", {}, {"A1", "A", "B11", "B1", "V", "B", "root"}},
-        TraversalCase{"InactiveSubtreeIsSkipped", {"B1"}, {"A1", "A", "V", "B", "root"}},
-        TraversalCase{"InactiveLeaf", {"A1"}, {"A", "B11", "B1", "V", "B", "root"}},
-        TraversalCase{"InactiveRootVisitsNothing", {"root"}, {}},
-        TraversalCase{"ActiveChildOfInactiveNodeIsSkipped", {"B"}, {"A1", "A", "root"}}),
-    [](const ::testing::TestParamInfo<TraversalCase>& info) { return std::string(info.param.name); });
+        NodeTraversalCase{"AllActive", {}, {"A1", "A", "B11", "B1", "V", "B", "root"}},
+        NodeTraversalCase{"InactiveSubtreeIsSkipped", {"B1"}, {"A1", "A", "V", "B", "root"}},
+        NodeTraversalCase{"InactiveLeaf", {"A1"}, {"A", "B11", "B1", "V", "B", "root"}},
+        NodeTraversalCase{"InactiveRootVisitsNothing", {"root"}, {}},
+        NodeTraversalCase{"ActiveChildOfInactiveNodeIsSkipped", {"B"}, {"A1", "A", "root"}}),
+    [](const ::testing::TestParamInfo<NodeTraversalCase>& info) { return std::string(info.param.name); });
 
-struct VisibilityCase {
+struct NodeVisibilityCase {
     const char* name;
     mat4 mvp;
     bool visible;
 };
 
-class VisibilityTest : public TestSupport::GLTest, public ::testing::WithParamInterface<VisibilityCase> {};
+class NodeVisibilityTest : public TestSupport::GLTest, public ::testing::WithParamInterface<NodeVisibilityCase> {};
 
 // The model is the box from (-1, -1, -1) to (1, 1, 1); with w = 1 the clip range is [-1, 1).
-TEST_P(VisibilityTest, AnyCornerWithOneCoordinateInHalfOpenRange) {
+TEST_P(NodeVisibilityTest, AnyCornerWithOneCoordinateInHalfOpenRange) {
     GameObject node;
     node.setModel(unitBoxModel());
     EXPECT_EQ(node.isVisibleIn(GetParam().mvp), GetParam().visible);
 }
 
-mat4 withW(float w) {
+static mat4 withW(float w) {
     mat4 m(1.0f);
     m[3][3] = w;
     return m;
 }
 
-mat4 withNaN() {
+static mat4 withNaN() {
     mat4 m(1.0f);
     m[3][3] = std::numeric_limits<float>::quiet_NaN();
     return m;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, VisibilityTest,
+    Cases, NodeVisibilityTest,
     ::testing::Values(
-        VisibilityCase{"BoxAroundTheOrigin", mat4(1.0f), true},
-        VisibilityCase{"OnlyXInRangeSuffices", translationMatrix(0.0f, 100.0f, 100.0f), true},
-        VisibilityCase{"OnlyZInRangeSuffices", translationMatrix(100.0f, -100.0f, 0.5f), true},
-        VisibilityCase{"LowerBoundIsInside", translationMatrix(-2.0f, 100.0f, 100.0f), true},
-        VisibilityCase{"UpperBoundIsOutside", translationMatrix(2.0f, 100.0f, 100.0f), false},
-        VisibilityCase{"FarAwayOnEveryAxis", translationMatrix(10.0f, 10.0f, 10.0f), false},
-        VisibilityCase{"EntirelyBehindTheCamera", withW(-1.0f), false},
-        VisibilityCase{"NaNCountsAsOutside", withNaN(), false}),
-    [](const ::testing::TestParamInfo<VisibilityCase>& info) { return std::string(info.param.name); });
+        NodeVisibilityCase{"BoxAroundTheOrigin", mat4(1.0f), true},
+        NodeVisibilityCase{"OnlyXInRangeSuffices", translationMatrix(0.0f, 100.0f, 100.0f), true},
+        NodeVisibilityCase{"OnlyZInRangeSuffices", translationMatrix(100.0f, -100.0f, 0.5f), true},
+        NodeVisibilityCase{"LowerBoundIsInside", translationMatrix(-2.0f, 100.0f, 100.0f), true},
+        NodeVisibilityCase{"UpperBoundIsOutside", translationMatrix(2.0f, 100.0f, 100.0f), false},
+        NodeVisibilityCase{"FarAwayOnEveryAxis", translationMatrix(10.0f, 10.0f, 10.0f), false},
+        NodeVisibilityCase{"EntirelyBehindTheCamera", withW(-1.0f), false},
+        NodeVisibilityCase{"NaNCountsAsOutside", withNaN(), false}),
+    [](const ::testing::TestParamInfo<NodeVisibilityCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GameObjectTest, SecondParentIsRefusedWithMessage) {
     GameObject first;

@@ -23,17 +23,17 @@ bool listed(const Light* light) { return std::find(lights.begin(), lights.end(),
 
 class LightTest : public TestSupport::GLTest {};
 
-struct RangeCase {
+struct LightRangeCase {
     const char* name;
     float constant, linear, quadratic;
     vec3 diffuse, ambient, specular;
     float range;
 };
 
-class LightRangeTest : public TestSupport::GLTest, public ::testing::WithParamInterface<RangeCase> {};
+class LightRangeTest : public TestSupport::GLTest, public ::testing::WithParamInterface<LightRangeCase> {};
 
 TEST_P(LightRangeTest, RangeIsWhereTheAttenuatedLightFades) {
-    const RangeCase& c = GetParam();
+    const LightRangeCase& c = GetParam();
     Light light(vec3(0.0f), c.constant, c.linear, c.quadratic, c.diffuse, c.ambient, c.specular, 1.0f, 10.0f);
     EXPECT_NEAR(light._range, c.range, 1e-3f);
     EXPECT_NEAR(light.computeRange(), c.range, 1e-3f);
@@ -43,15 +43,15 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LightRangeTest,
     ::testing::Values(
         // m = 2.1, q = -2098: (sqrt(8393) - 1) / 2.
-        RangeCase{"DemoLight", 1, 1, 1, vec3(1), vec3(0.1f), vec3(1), 45.30666f},
+        LightRangeCase{"DemoLight", 1, 1, 1, vec3(1), vec3(0.1f), vec3(1), 45.30666f},
         // No quadratic term: |(1 + 1 - 1000) / 2|.
-        RangeCase{"LinearOnly", 1, 2, 0, vec3(1, 0, 0), vec3(0), vec3(0), 499.0f},
+        LightRangeCase{"LinearOnly", 1, 2, 0, vec3(1, 0, 0), vec3(0), vec3(0), 499.0f},
         // The brightest channel decides: blue sums to 0.5, so q = 1 + 1 - 500.
-        RangeCase{"BrightestChannelWins", 1, 1, 0, vec3(0.1f, 0.2f, 0.3f), vec3(0.0f, 0.1f, 0.1f),
+        LightRangeCase{"BrightestChannelWins", 1, 1, 0, vec3(0.1f, 0.2f, 0.3f), vec3(0.0f, 0.1f, 0.1f),
                   vec3(0.0f, 0.0f, 0.1f), 498.0f},
         // m = 1, q = 0 + 1 - 1000: (sqrt(2² + 4·4·999) - 2) / (2·4).
-        RangeCase{"WithQuadraticTerm", 0, 2, 4, vec3(1), vec3(0), vec3(0), 15.55546f}),
-    [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
+        LightRangeCase{"WithQuadraticTerm", 0, 2, 4, vec3(1), vec3(0), vec3(0), 15.55546f}),
+    [](const ::testing::TestParamInfo<LightRangeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LightTest, ConstructorPlacesAndMarksTheLight) {
     Light* light = demoLight();

@@ -54,17 +54,17 @@ TEST_F(VolumetricObjectTest, ShrinkChannelShrinksTheBoxToo) {
     EXPECT_NEAR(volume.getLocalMatrix()[0][0], 0.5f, 1e-5f);
 }
 
-struct NoiseCase {
+struct VolumeNoiseCase {
     const char* name;
     vec2 speed;
     std::vector<double> steps;
     std::vector<vec2> expected;  // offset after each step
 };
 
-class NoiseOffsetTest : public TestSupport::GLTest, public ::testing::WithParamInterface<NoiseCase> {};
+class VolumeNoiseOffsetTest : public TestSupport::GLTest, public ::testing::WithParamInterface<VolumeNoiseCase> {};
 
-TEST_P(NoiseOffsetTest, AdvancesBySpeedAndStepsBackOnceAboveOne) {
-    const NoiseCase& c = GetParam();
+TEST_P(VolumeNoiseOffsetTest, AdvancesBySpeedAndStepsBackOnceAboveOne) {
+    const VolumeNoiseCase& c = GetParam();
     VolumetricObject volume;
     volume._noiseSpeed = c.speed;
     ASSERT_EQ(c.steps.size(), c.expected.size());
@@ -76,16 +76,16 @@ TEST_P(NoiseOffsetTest, AdvancesBySpeedAndStepsBackOnceAboveOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, NoiseOffsetTest,
+    Cases, VolumeNoiseOffsetTest,
     ::testing::Values(
-        NoiseCase{"WrapsPastOne", vec2(0.6f, 0.0f), {0.5, 0.5, 0.5, 0.5},
+        VolumeNoiseCase{"WrapsPastOne", vec2(0.6f, 0.0f), {0.5, 0.5, 0.5, 0.5},
                   {vec2(0.3f, 0), vec2(0.6f, 0), vec2(0.9f, 0), vec2(0.2f, 0)}},
-        NoiseCase{"StillNoiseNeverMoves", vec2(0.0f), {0.5, 1.0, 100.0}, {vec2(0), vec2(0), vec2(0)}},
-        NoiseCase{"AxesWrapSeparately", vec2(0.5f, 0.75f), {1.0, 1.0},
+        VolumeNoiseCase{"StillNoiseNeverMoves", vec2(0.0f), {0.5, 1.0, 100.0}, {vec2(0), vec2(0), vec2(0)}},
+        VolumeNoiseCase{"AxesWrapSeparately", vec2(0.5f, 0.75f), {1.0, 1.0},
                   {vec2(0.5f, 0.75f), vec2(1.0f, 0.5f)}},  // exactly 1 stays
-        NoiseCase{"OnlyOneStepBack", vec2(3.0f, 0.0f), {1.0}, {vec2(2.0f, 0)}},
-        NoiseCase{"NegativeSpeedIsNotWrapped", vec2(-0.5f, 0.0f), {1.0, 1.0}, {vec2(-0.5f, 0), vec2(-1.0f, 0)}}),
-    [](const ::testing::TestParamInfo<NoiseCase>& info) { return std::string(info.param.name); });
+        VolumeNoiseCase{"OnlyOneStepBack", vec2(3.0f, 0.0f), {1.0}, {vec2(2.0f, 0)}},
+        VolumeNoiseCase{"NegativeSpeedIsNotWrapped", vec2(-0.5f, 0.0f), {1.0, 1.0}, {vec2(-0.5f, 0), vec2(-1.0f, 0)}}),
+    [](const ::testing::TestParamInfo<VolumeNoiseCase>& info) { return std::string(info.param.name); });
 
 TEST_F(VolumetricObjectTest, UpdateAlsoAnimatesTheChildren) {
     VolumetricObject volume;
