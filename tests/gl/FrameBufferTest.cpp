@@ -17,7 +17,7 @@ using namespace ResourceTests;
 
 namespace {
 
-class FrameBufferTest : public TestSupport::GLTest {};
+class FrameBufferTest : public ResourceGLTest {};
 
 struct KindCase {
     const char* name;

@@ -34,7 +34,7 @@ constexpr const char* kGeometryFragmentShader =
     "out vec4 fragColour;\n"
     "void main() { fragColour = vec4(texCoordG, 0.0, 1.0); }\n";
 
-class GLSLProgramTest : public TestSupport::GLTest {
+class GLSLProgramTest : public ResourceGLTest {
 protected:
     TestSupport::TempDir dir;
     std::string vs() { return dir.write("pass.vs", kPassVertexShader); }

@@ -106,6 +106,22 @@ inline GLint textureParameter(GLenum target, GLenum name) {
     return value;
 }
 
+// A fresh context state for resource tests: earlier tests in the same process may have left
+// GL errors (a broken program's lookups) or deleted the bound vertex array object.
+class ResourceGLTest : public TestSupport::GLTest {
+protected:
+    void SetUp() override {
+        TestSupport::GLTest::SetUp();
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        if (getInteger(GL_VERTEX_ARRAY_BINDING) == 0) {
+            GLuint vao = 0;
+            glGenVertexArrays(1, &vao);
+            glBindVertexArray(vao);
+        }
+    }
+};
+
 // The path with every '/' turned into '\', the way resource paths are written.
 inline std::string backslashed(std::string path) {
     for (char& c : path) {
