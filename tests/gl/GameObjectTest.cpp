@@ -333,6 +333,12 @@ static mat4 withW(float w) {
     return m;
 }
 
+// A 45-degree camera five units from the box, looking towards it or away from it.
+static mat4 cameraAtFive(float lookZ) {
+    return perspective(45.0f, 4.0f / 3.0f, 0.01f, 50.0f) *
+           lookAt(vec3(0.0f, 0.0f, 5.0f), vec3(0.0f, 0.0f, lookZ), vec3(0.0f, 1.0f, 0.0f));
+}
+
 static mat4 withNaN() {
     mat4 m(1.0f);
     m[3][3] = std::numeric_limits<float>::quiet_NaN();
@@ -349,6 +355,8 @@ INSTANTIATE_TEST_SUITE_P(
         NodeVisibilityCase{"UpperBoundIsOutside", translationMatrix(2.0f, 100.0f, 100.0f), false},
         NodeVisibilityCase{"FarAwayOnEveryAxis", translationMatrix(10.0f, 10.0f, 10.0f), false},
         NodeVisibilityCase{"EntirelyBehindTheCamera", withW(-1.0f), false},
+        NodeVisibilityCase{"CameraFacingTheBox", cameraAtFive(0.0f), true},
+        NodeVisibilityCase{"CameraFacingAway", cameraAtFive(10.0f), false},
         NodeVisibilityCase{"NaNCountsAsOutside", withNaN(), false}),
     [](const ::testing::TestParamInfo<NodeVisibilityCase>& info) { return std::string(info.param.name); });
 
