@@ -70,17 +70,19 @@ bool decodeBMP(const std::string& bytes, const std::string& name, BMPImage& imag
                          static_cast<int>(width), static_cast<int>(height));
         return false;
     }
+    // OpenGL reads whole padded rows, so that is what the buffer must hold.
+    const std::size_t needed = bmpRowStride(width) * static_cast<std::size_t>(height);
+    // A zero size field means the stored rows, padding included (width x height x 3 alone would
+    // drop the last pixels of an image whose rows are padded).
     const std::uint32_t sizeField = readU32(bytes, kBMPImageSizeOffset);
-    const std::size_t declared = sizeField != 0 ? static_cast<std::size_t>(sizeField)
-                                                : static_cast<std::size_t>(width) * height * kBMPBytesPerPixel;
+    const std::size_t declared = sizeField != 0 ? static_cast<std::size_t>(sizeField) : needed;
     const std::size_t available = bytes.size() - kBMPHeaderSize;
     if (declared > available) {
         message = format("Not a correct BMP file: %s promises %zu bytes of pixel data but holds %zu\n", name.c_str(),
                          declared, available);
         return false;
     }
-    // OpenGL reads whole padded rows; bytes the file does not declare stay zero.
-    const std::size_t needed = bmpRowStride(width) * static_cast<std::size_t>(height);
+    // Rows a short size field leaves out stay zero.
     image.width = width;
     image.height = height;
     image.pixels.assign(std::max(declared, needed), 0);

@@ -30,19 +30,26 @@ TEST(DecodeBMP, ReadsPaddedRowsBottomUpAsStored) {
     }
 }
 
-TEST(DecodeBMP, ZeroSizeFieldStillCoversEveryPaddedRow) {
-    // Width 1: 3 bytes per pixel but 4 per stored row, so width x height x 3 is short of what
-    // OpenGL reads; the buffer must cover the padded rows anyway.
+TEST(DecodeBMP, ZeroSizeFieldReadsEveryPaddedRow) {
+    // Width 1: 3 bytes per pixel but 4 per stored row; width x height x 3 would drop the
+    // last pixels.
     const std::string file = makeBMP(1, 5, 0);
     BMPImage image;
     std::string message;
     ASSERT_TRUE(decodeBMP(file, "a.bmp", image, message)) << message;
-    EXPECT_GE(image.pixels.size(), bmpStride(1) * 5);
-    // Only the 15 declared bytes are taken from the file; the rest is zero.
-    unsigned char bgr[3];
-    bmpPixel(0, 0, bgr);
-    EXPECT_EQ(image.pixels[0], bgr[0]);
-    for (size_t i = 15; i < image.pixels.size(); ++i) EXPECT_EQ(image.pixels[i], 0) << i;
+    ASSERT_EQ(image.pixels.size(), bmpStride(1) * 5);
+    EXPECT_EQ(std::string(image.pixels.begin(), image.pixels.end()), file.substr(54));
+}
+
+TEST(DecodeBMP, ShortSizeFieldStillCoversEveryPaddedRowWithZeros) {
+    // A size field below the stored rows: only that much is taken, the rest reads as zero.
+    const std::string file = makeBMP(1, 5, 9);
+    BMPImage image;
+    std::string message;
+    ASSERT_TRUE(decodeBMP(file, "a.bmp", image, message)) << message;
+    ASSERT_EQ(image.pixels.size(), bmpStride(1) * 5);
+    EXPECT_EQ(std::string(image.pixels.begin(), image.pixels.begin() + 9), file.substr(54, 9));
+    for (size_t i = 9; i < image.pixels.size(); ++i) EXPECT_EQ(image.pixels[i], 0) << i;
 }
 
 struct RejectedBMP {
