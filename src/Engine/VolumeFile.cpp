@@ -51,9 +51,14 @@ std::string volumeSizeProblem(const VolumeDescription& d, int maxTextureSize) {
     if (d._bitsPerSample < minBitsPerSample || d._bitsPerSample > maxBitsPerSample) {
         return std::to_string(d._bitsPerSample) + " bits per sample is outside 7 to 16";
     }
-    const long long bytes = (long long)d._width * d._height * d._depth * colorChannels;
-    if (bytes > INT_MAX) {
-        return "the size " + sizeText(d) + where + " needs " + std::to_string(bytes) +
+    // Positive sides below 2^31: width * height fits, the rest is compared by division so that
+    // an absurd description cannot overflow the check itself.
+    const long long area = (long long)d._width * d._height;
+    if (area > INT_MAX / colorChannels / d._depth) {
+        const bool countable = area <= LLONG_MAX / colorChannels / d._depth;
+        const std::string bytes = countable ? std::to_string(area * d._depth * colorChannels)
+                                            : "more than " + std::to_string(LLONG_MAX);
+        return "the size " + sizeText(d) + where + " needs " + bytes +
                " buffer bytes, more than the 32-bit buffer index allows (" + std::to_string(INT_MAX) + ")";
     }
     if (maxTextureSize > 0 && (d._width > maxTextureSize || d._height > maxTextureSize || d._depth > maxTextureSize)) {

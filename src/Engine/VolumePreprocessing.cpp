@@ -186,9 +186,13 @@ void filterGradients(const VolumeDescription& d, int8_t* buffer, int threads) {
                 }
                 // Everything of the 3 x 3 x 3 sum but the filtered left neighbour of the own row,
                 // which is only known once the previous voxel is done.
+                // The neighbours are reached through pointers into the padding, not through
+                // sum[i - colorChannels]: an unsigned index below zero wraps the pointer arithmetic.
+                const int16_t* sumLeft = sum - colorChannels;
+                const int16_t* sumRight = sum + colorChannels;
+                const int16_t* oldLeft = old - colorChannels;
                 for (size_t i = 0; i < rowBytes; ++i) {
-                    partial[i] = int16_t(sum[i - colorChannels] + sum[i] + sum[i + colorChannels] -
-                                         old[i - colorChannels]);
+                    partial[i] = int16_t(sumLeft[i] + sum[i] + sumRight[i] - oldLeft[i]);
                 }
                 const int32_t edgeMultiplier = filterDivisorMultiplier(rowsInSum * edgeCount);
                 const int32_t innerMultiplier = filterDivisorMultiplier(rowsInSum * 3);
