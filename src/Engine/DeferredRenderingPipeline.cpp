@@ -234,6 +234,10 @@ void DeferredRenderingPipeline::renderGeometryPass() {
     glDepthMask(GL_TRUE);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
+    // Whatever ran before may have left blending or stencil testing on; either would corrupt
+    // the geometry buffer (there is no alpha to blend by, and the stencil holds the last light).
+    glDisable(GL_BLEND);
+    glDisable(GL_STENCIL_TEST);
     rootObject->traverse(this);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
