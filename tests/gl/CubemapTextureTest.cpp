@@ -38,6 +38,7 @@ class CubemapTextureTest : public ResourceGLTest {
 protected:
     void SetUp() override {
         ResourceGLTest::SetUp();
+        if (HasFatalFailure()) return;
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
     }
     // The folder in the backslash form resource paths use.

@@ -26,6 +26,7 @@ class ResourceCacheTest : public ResourceGLTest {
 protected:
     void SetUp() override {
         ResourceGLTest::SetUp();
+        if (HasFatalFailure()) return;
         clearResourceCaches();
     }
     void TearDown() override { clearResourceCaches(); }

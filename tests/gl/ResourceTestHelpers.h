@@ -112,6 +112,7 @@ class ResourceGLTest : public TestSupport::GLTest {
 protected:
     void SetUp() override {
         TestSupport::GLTest::SetUp();
+        if (HasFatalFailure()) return;  // no context: nothing below may touch GL
         while (glGetError() != GL_NO_ERROR) {
         }
         if (getInteger(GL_VERTEX_ARRAY_BINDING) == 0) {

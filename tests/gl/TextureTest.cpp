@@ -29,6 +29,7 @@ class TextureTest : public ResourceGLTest {
 protected:
     void SetUp() override {
         ResourceGLTest::SetUp();
+        if (HasFatalFailure()) return;
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
     }
