@@ -136,6 +136,7 @@ VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, Volume
         if (got < want) break;
     }
     std::fclose(file);
+    if (progress && done < total) progress(1.0);  // a short file is read completely, too
     // An odd trailing byte is half a sample: it is not part of the data.
     done -= done % 2;
     std::memset(target + done, 0, total - done);

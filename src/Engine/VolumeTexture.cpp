@@ -22,13 +22,15 @@ public:
     explicit LoadProgress(const std::string& path) : _path(path), _enabled(isatty(fileno(stderr)) == 1) {}
     ~LoadProgress() { finish(); }
 
+    // `fraction` below 0 shows the stage without a percentage.
     void show(const char* stage, double fraction) {
         if (!_enabled) return;
-        const int percent = int(fraction * 100.0 + 0.5);
-        if (stage == _lastStage && percent == _lastPercent) return;
+        const int percent = fraction < 0.0 ? -1 : int(fraction * 100.0);
+        if (_shown && stage == _lastStage && percent == _lastPercent) return;
         _lastStage = stage;
         _lastPercent = percent;
-        std::fprintf(stderr, "\r\033[K[%s] %s %3d%%", _path.c_str(), stage, percent);
+        if (percent < 0) std::fprintf(stderr, "\r\033[K[%s] %s...", _path.c_str(), stage);
+        else std::fprintf(stderr, "\r\033[K[%s] %s %3d%%", _path.c_str(), stage, percent);
         std::fflush(stderr);
         _shown = true;
     }
@@ -48,7 +50,10 @@ private:
     int _lastPercent = -1;
 };
 
-void printLine(const char* text) {
+// Console lines go to standard output with the progress line cleared first, so that on a
+// terminal the two never share a line.
+void printLine(LoadProgress& progress, const char* text) {
+    progress.finish();
     std::printf("%s\n", text);
     std::fflush(stdout);
 }
@@ -62,30 +67,33 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
     LoadProgress progress(_volDescription._path);
     VolumeSamples samples;
     readVolumeFileOrExit(_volDescription, maxTextureSize, samples,
-                         [&](double fraction) { progress.show("reading", fraction); });
+                         [&](double fraction) {
+                             if (fraction < 1.0) progress.show("reading", fraction);
+                             else progress.finish();
+                         });
 
     const VolumeDescription& d = _volDescription;
     const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
     // convertRawData writes every voxel, so the buffer needs no clearing first.
     std::unique_ptr<int8_t[]> buffer(new int8_t[bytes]);
 
-    progress.show("converting", 0.0);
-    printLine("Converting raw data to graphics data...");
+    printLine(progress, "Converting raw data to graphics data...");
+    progress.show("converting", -1.0);
     convertRawData(d, samples.data(), buffer.get());
     VolumeSamples().swap(samples);
-    printLine("Converting finished");
+    printLine(progress, "Converting finished");
 
-    progress.show("computing gradients", 0.0);
-    printLine("Pre-calculate gradients...");
+    printLine(progress, "Pre-calculate gradients...");
+    progress.show("computing gradients", -1.0);
     computeGradients(d, buffer.get());
-    printLine("Pre-calculation finished");
+    printLine(progress, "Pre-calculation finished");
 
-    progress.show("filtering gradients", 0.0);
-    printLine("Filtering gradients...");
+    printLine(progress, "Filtering gradients...");
+    progress.show("filtering gradients", -1.0);
     filterGradients(d, buffer.get());
-    printLine("Filtering finished");
+    printLine(progress, "Filtering finished");
 
-    progress.show("uploading", 0.0);
+    progress.show("uploading", -1.0);
     glGenTextures(1, &_id);
     glBindTexture(GL_TEXTURE_3D, _id);
     glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
