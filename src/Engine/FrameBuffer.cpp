@@ -39,7 +39,9 @@ FrameBuffer::FrameBuffer(const std::vector<RenderTexture*>* colorTextures, const
     if (colorTextures) {
         if (drawBuffers) _drawBuffers = *drawBuffers;
         // Entry i of the draw-buffer list is the attachment point of colour texture i.
-        if (_drawBuffers.size() < colorTextures->size()) failedCheck("drawBuffers->size() >= colorTextures->size()", __LINE__);
+        if (_drawBuffers.size() < colorTextures->size()) {
+            failedCheck("drawBuffers->size() >= colorTextures->size()", __LINE__);
+        }
         for (size_t i = 0; i < colorTextures->size(); ++i) {
             const RenderTexture* texture = (*colorTextures)[i];
             glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, _drawBuffers[i], GL_TEXTURE_2D, texture->_id, 0);

@@ -143,7 +143,8 @@ bool decodeDDS(const std::string& bytes, const std::string& name, DDSImage& imag
         height = std::max(1u, height / 2);
     }
     if (wanted > 0 && image.levels.empty()) {
-        const std::size_t levelZero = static_cast<std::size_t>((image.width + 3) / 4) * ((image.height + 3) / 4) * block;
+        const std::size_t levelZero =
+            static_cast<std::size_t>((image.width + 3) / 4) * ((image.height + 3) / 4) * block;
         message = format("Not a correct DDS file: %s holds %zu bytes of level data, level 0 needs %zu\n", name.c_str(),
                          image.data.size(), levelZero);
         return false;

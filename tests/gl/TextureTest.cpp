@@ -157,9 +157,10 @@ TEST_P(DDSFormats, FullChainUploadsEveryLevelCompressed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, DDSFormats,
-                         ::testing::Values(DDSCase{"DXT1", "DXT1", dxt1SolidBlock, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 8},
-                                           DDSCase{"DXT3", "DXT3", dxt3SolidBlock, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 16},
-                                           DDSCase{"DXT5", "DXT5", dxt5SolidBlock, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 16}),
+                         ::testing::Values(
+                             DDSCase{"DXT1", "DXT1", dxt1SolidBlock, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 8},
+                             DDSCase{"DXT3", "DXT3", dxt3SolidBlock, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 16},
+                             DDSCase{"DXT5", "DXT5", dxt5SolidBlock, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 16}),
                          [](const ::testing::TestParamInfo<DDSCase>& info) { return std::string(info.param.name); });
 
 TEST_F(TextureTest, DDSLoadLeavesTheUnpackAlignmentForLaterBMPUploads) {
