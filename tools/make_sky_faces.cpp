@@ -86,15 +86,23 @@ Colour skyColour(Direction d) {
     if (d.y < 0.0f) return mix(horizonGround, deepGround, smoothStep(0.0f, 0.5f, -d.y));
 
     Colour colour = mix(horizonSky, zenith, std::pow(d.y, 0.6f));
+    // Each cloud is a row of puffs, widest in the middle, with a flattened underside.
+    constexpr int kPuffs = 5;
+    constexpr float kDegrees = 3.14159265f / 180.0f;
     float cover = 0.0f;
     for (const Cloud& cloud : kClouds) {
-        const float az = cloud.azimuthDeg * 3.14159265f / 180.0f;
-        const float el = cloud.elevationDeg * 3.14159265f / 180.0f;
-        const Direction c{std::cos(el) * std::sin(az), std::sin(el), -std::cos(el) * std::cos(az)};
-        const float angle = std::acos(std::clamp(d.x * c.x + d.y * c.y + d.z * c.z, -1.0f, 1.0f));
-        const float radius = cloud.radiusDeg * 3.14159265f / 180.0f;
-        const float ragged = 0.75f + 0.5f * valueNoise(d.x * 9.0f + 11.0f, d.y * 9.0f, d.z * 9.0f);
-        cover = std::max(cover, 1.0f - smoothStep(0.55f * radius, radius * ragged, angle));
+        for (int puff = 0; puff < kPuffs; ++puff) {
+            const float offset = (puff - (kPuffs - 1) * 0.5f) / ((kPuffs - 1) * 0.5f);  // -1..1
+            const float radius = cloud.radiusDeg * (1.0f - 0.45f * offset * offset) * kDegrees;
+            const float az = (cloud.azimuthDeg + offset * cloud.radiusDeg * 1.6f) * kDegrees;
+            const float el = (cloud.elevationDeg + (1.0f - offset * offset) * cloud.radiusDeg * 0.25f) * kDegrees;
+            const Direction c{std::cos(el) * std::sin(az), std::sin(el), -std::cos(el) * std::cos(az)};
+            // Angular distance, with the part below the puff's centre squeezed so the base is flat.
+            const float below = std::max(0.0f, std::sin(el) - d.y) * 2.0f;
+            const float angle = std::acos(std::clamp(d.x * c.x + d.y * c.y + d.z * c.z, -1.0f, 1.0f)) + below;
+            const float ragged = 0.8f + 0.4f * valueNoise(d.x * 14.0f + 11.0f, d.y * 14.0f, d.z * 14.0f);
+            cover = std::max(cover, 1.0f - smoothStep(0.5f * radius, radius * ragged, angle));
+        }
     }
     // A thin band of haze softens the horizon line itself.
     cover *= smoothStep(0.02f, 0.12f, d.y);
