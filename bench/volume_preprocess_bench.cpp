@@ -12,6 +12,7 @@
 #include <memory>
 #include <filesystem>
 #include <random>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,27 @@ using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Processor time of the whole process (all threads), in milliseconds: on a shared machine it
+// shows the work done when wall time also counts waiting for a core.
+double processCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Wall and processor milliseconds of one call.
+struct Timing {
+    double wall = 0, cpu = 0;
+};
+
+template <typename F>
+Timing timed(F f) {
+    const double cpu = processCpuMs();
+    const auto start = Clock::now();
+    f();
+    return {msSince(start), processCpuMs() - cpu};
 }
 
 // A CT-like test volume: nested soft spheres of different values with a little noise, so the
@@ -50,44 +72,35 @@ std::vector<uint16_t> makeSamples(int w, int h, int d) {
 }
 
 struct Times {
-    double convert = 0, gradients = 0, filter = 0;
-    double total() const { return convert + gradients + filter; }
+    Timing convert, gradients, filter;
+    Timing total() const {
+        return {convert.wall + gradients.wall + filter.wall, convert.cpu + gradients.cpu + filter.cpu};
+    }
 };
 
 Times runFast(const VolumeDescription& d, const std::vector<uint16_t>& samples, std::vector<int8_t>& buffer, int threads) {
     Times t;
     buffer.assign(size_t(d._width) * d._height * d._depth * colorChannels, 0);
-    auto start = Clock::now();
-    convertRawData(d, samples.data(), buffer.data(), threads);
-    t.convert = msSince(start);
-    start = Clock::now();
-    computeGradients(d, buffer.data(), threads);
-    t.gradients = msSince(start);
-    start = Clock::now();
-    filterGradients(d, buffer.data(), threads);
-    t.filter = msSince(start);
+    t.convert = timed([&] { convertRawData(d, samples.data(), buffer.data(), threads); });
+    t.gradients = timed([&] { computeGradients(d, buffer.data(), threads); });
+    t.filter = timed([&] { filterGradients(d, buffer.data(), threads); });
     return t;
 }
 
 Times runReference(const VolumeDescription& d, const std::vector<uint16_t>& samples, std::vector<int8_t>& buffer) {
     Times t;
-    auto start = Clock::now();
-    buffer = VolumeReference::convertRawData(d, samples);
-    t.convert = msSince(start);
-    start = Clock::now();
-    VolumeReference::computeGradients(d, buffer);
-    t.gradients = msSince(start);
-    start = Clock::now();
-    VolumeReference::filterGradients(d, buffer);
-    t.filter = msSince(start);
+    t.convert = timed([&] { buffer = VolumeReference::convertRawData(d, samples); });
+    t.gradients = timed([&] { VolumeReference::computeGradients(d, buffer); });
+    t.filter = timed([&] { VolumeReference::filterGradients(d, buffer); });
     return t;
 }
 
-void printRow(const char* what, double fast, double reference) {
-    if (reference > 0)
-        std::printf("  %-12s %12.1f %14.1f %10.1fx\n", what, fast, reference, reference / fast);
+void printRow(const char* what, const Timing& fast, const Timing& reference, bool withReference) {
+    if (withReference)
+        std::printf("  %-12s %10.1f %10.1f %12.1f %12.1f %9.1fx %9.1fx\n", what, fast.wall, fast.cpu, reference.wall,
+                    reference.cpu, reference.wall / fast.wall, reference.cpu / fast.cpu);
     else
-        std::printf("  %-12s %12.1f %14s %11s\n", what, fast, "-", "-");
+        std::printf("  %-12s %10.1f %10.1f %12s %12s %10s %10s\n", what, fast.wall, fast.cpu, "-", "-", "-", "-");
 }
 
 // Reads the whole file with large freads into fresh memory: what the page cache delivers.
@@ -139,12 +152,13 @@ int main(int argc, char** argv) {
         const bool identical = !withReference || fastBuffer == referenceBuffer;
         allIdentical = allIdentical && identical;
 
-        std::printf("\n%d x %d x %d (%.1f M voxels), milliseconds:\n", s.w, s.h, s.d, double(samples.size()) / 1e6);
-        std::printf("  %-12s %12s %14s %11s\n", "pass", "fast", "reference", "ratio");
-        printRow("conversion", fast.convert, reference.convert);
-        printRow("gradients", fast.gradients, reference.gradients);
-        printRow("filter", fast.filter, reference.filter);
-        printRow("total", fast.total(), reference.total());
+        std::printf("\n%d x %d x %d (%.1f M voxels), milliseconds (cpu: all threads of the process):\n", s.w, s.h, s.d, double(samples.size()) / 1e6);
+        std::printf("  %-12s %10s %10s %12s %12s %10s %10s\n", "pass", "fast wall", "fast cpu", "ref wall", "ref cpu",
+                    "wall ratio", "cpu ratio");
+        printRow("conversion", fast.convert, reference.convert, withReference);
+        printRow("gradients", fast.gradients, reference.gradients, withReference);
+        printRow("filter", fast.filter, reference.filter, withReference);
+        printRow("total", fast.total(), reference.total(), withReference);
         std::printf("  buffers %s\n", withReference ? (identical ? "byte-identical" : "DIFFER") : "not compared");
 
         // File read through readVolumeFile against a plain read of the same file, both warm.
@@ -159,8 +173,8 @@ int main(int argc, char** argv) {
             fileDescription._path = path;
             VolumeSamples readSamples;
             std::string problem;
-            const auto start = Clock::now();
             std::fflush(stdout);
+            const auto start = Clock::now();
             readVolumeFile(fileDescription, 0, readSamples, problem);
             const double readMs = msSince(start);
             std::printf("  file read    %12.1f ms (%.0f MB/s); plain fread of the same file %.1f ms (%.0f MB/s); %s\n",

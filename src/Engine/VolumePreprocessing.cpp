@@ -116,14 +116,15 @@ void computeGradients(const VolumeDescription& d, int8_t* buffer, int threads) {
                 const int8_t* rowZm = buffer + sliceBytes * size_t(zm) + rowBytes * size_t(y) + densityChannel;
                 const int8_t* rowZp = buffer + sliceBytes * size_t(zp) + rowBytes * size_t(y) + densityChannel;
                 const int8_t* dens = row + densityChannel;
+                // Differences of whole densities are exact; the low byte is what is kept. The
+                // border voxels read their clamped neighbour, so the difference is one-sided.
                 for (int x = 0; x < width; ++x) {
-                    const int xm = x > 0 ? x - 1 : 0;
-                    const int xp = x + 1 < width ? x + 1 : width - 1;
-                    // Differences of whole densities are exact; the low byte is what is kept.
-                    gradient[size_t(3) * x + 0] = int8_t(dens[4 * xp] - dens[4 * xm]);
                     gradient[size_t(3) * x + 1] = int8_t(rowYp[4 * x] - rowYm[4 * x]);
                     gradient[size_t(3) * x + 2] = int8_t(rowZp[4 * x] - rowZm[4 * x]);
                 }
+                for (int x = 1; x + 1 < width; ++x) gradient[size_t(3) * x] = int8_t(dens[4 * (x + 1)] - dens[4 * (x - 1)]);
+                gradient[0] = int8_t(dens[4 * std::min(1, width - 1)] - dens[0]);
+                if (width > 1) gradient[size_t(3) * (width - 1)] = int8_t(dens[4 * (width - 1)] - dens[4 * (width - 2)]);
                 for (int x = 0; x < width; ++x) {
                     row[4 * x + 0] = gradient[size_t(3) * x + 0];
                     row[4 * x + 1] = gradient[size_t(3) * x + 1];
