@@ -439,7 +439,7 @@ void DeferredRenderingPipeline::renderFinalPass() {
     // Copies the lit image, or the buffer deferredDebugView names, into the camera's framebuffer.
     if (!camera) return;
     const int view = deferredDebugView;
-    if (view == 4) renderDepthView();
+    if (view == kDepthDebugView) renderDepthView();
     camera->_frameBuffer->setDrawBuffers({GL_COLOR_ATTACHMENT0});
     switch (view) {
         case 1: _gBuffer->bindForReading(GL_COLOR_ATTACHMENT0); break;

@@ -43,7 +43,8 @@ public:
     static constexpr int kCubeShadowMapUnit = 4;
     static constexpr int kColorMapUnit = 0;
     static constexpr int kDepthViewUnit = 0;
-    static constexpr int kDebugViewCount = 5;  // 0 lit image, 1 positions, 2 colours, 3 normals, 4 depth
+    // deferredDebugView: 0 lit image, 1 positions, 2 colours, 3 normals, 4 depth; others as 0.
+    static constexpr int kDepthDebugView = 4;
     static constexpr float kSpecularExponent = 5.0f;
     static constexpr float kPointDiffuseScale = 2.0f;
     static constexpr float kPointAmbientScale = 3.0f;
@@ -75,7 +76,7 @@ public:
     std::shared_ptr<GLSLProgram> _directionalLightProgram;
     // Debug view 4: the depth buffer as grey levels (a colour blit cannot read a depth attachment).
     std::shared_ptr<GLSLProgram> _depthViewProgram;
-    // Stand-in volume of a light without a model: the shared cube (see lightVolume).
+    // Stand-in volume of a light without a model: the shared cube (see drawLightVolume).
     std::shared_ptr<ModelData> _unitLightVolume;
 
     struct {

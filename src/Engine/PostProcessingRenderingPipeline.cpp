@@ -195,7 +195,9 @@ void PostProcessingRenderingPipeline::render() {
 
     FrameBuffer* output = _camera->_frameBuffer;
     output->setDrawBuffers({GL_COLOR_ATTACHMENT0});
-    const int view = postProcessingDebugView;
+    // An out-of-range selector shows the composite, like view 0.
+    const int selected = postProcessingDebugView;
+    const int view = selected >= 0 && selected < kDebugViewCount ? selected : 0;
     // View 3 is the camera's image as it was: copying it onto itself would be an overlapping
     // blit, which GL leaves undefined, so the target simply stays unchanged.
     bool copy = true;
@@ -205,7 +207,7 @@ void PostProcessingRenderingPipeline::render() {
         case 3: copy = false; break;
         default: _frameBuffers[2]->bindForReading(GL_COLOR_ATTACHMENT0); break;
     }
-    if (printPostProcessingView) std::printf("%s\n", viewMessage(view < 0 || view > 3 ? 0 : view).c_str());
+    if (printPostProcessingView) std::printf("%s\n", viewMessage(view).c_str());
     printPostProcessingView = false;
     if (copy) {
         const GLint width = windowSettings.width;
