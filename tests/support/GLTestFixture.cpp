@@ -2,10 +2,12 @@
 
 #include <GLFW/glfw3.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "Engine.h"
 #include "GLStateCache.h"
@@ -28,7 +30,11 @@ bool ensureGLContext(int width, int height) {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    testWindow = glfwCreateWindow(width, height, "Vantor Engine test", nullptr, nullptr);
+    // A busy X server occasionally refuses a new context for a moment; try a few times.
+    for (int attempt = 0; attempt < 5 && !testWindow; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200 * attempt));
+        testWindow = glfwCreateWindow(width, height, "Vantor Engine test", nullptr, nullptr);
+    }
     if (!testWindow) {
         contextFailed = true;
         return false;
