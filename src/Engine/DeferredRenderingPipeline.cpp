@@ -99,7 +99,10 @@ DeferredRenderingPipeline::DeferredRenderingPipeline() {
     for (auto& texture : _gBufferTextures) gBufferColors.push_back(texture.get());
     const std::vector<GLenum> gBufferDrawBuffers = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1,
                                                     GL_COLOR_ATTACHMENT2};
-    _gBuffer = std::make_unique<FrameBuffer>(&gBufferColors, &gBufferDrawBuffers, _camera->_depthTexture, true);
+    // Without a camera there is no depth-stencil target to share; render then does nothing anyway.
+    RenderTexture* depthStencil = _camera ? _camera->_depthTexture : nullptr;
+    _gBuffer = std::make_unique<FrameBuffer>(&gBufferColors, &gBufferDrawBuffers, depthStencil,
+                                             depthStencil != nullptr);
 
     const std::vector<RenderTexture*> finalColors = {_finalTexture.get()};
     const std::vector<GLenum> finalDrawBuffers = {GL_COLOR_ATTACHMENT0};

@@ -226,3 +226,15 @@ TEST_F(DeferredRenderingPipelineTest, NoCameraDrawsNothing) {
     EXPECT_EQ(readFrame().rgba, before.rgba);
     EXPECT_EQ(_pipeline->_state, 0);
 }
+
+TEST_F(DeferredRenderingPipelineTest, BuildsAndIdlesWithoutACamera) {
+    camera = nullptr;
+    DeferredRenderingPipeline idle;
+    camera = _camera;
+    EXPECT_EQ(idle._camera, nullptr);
+    clearFrame();
+    const Image before = readFrame();
+    idle.render();
+    EXPECT_EQ(readFrame().rgba, before.rgba);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
