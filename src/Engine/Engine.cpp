@@ -45,8 +45,15 @@ int init(int argc, char** argv) {
         glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
         glfwWindowHint(GLFW_REFRESH_RATE, windowSettings.refreshRate);
         GLFWmonitor* monitor = windowSettings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
-        window = glfwCreateWindow(windowSettings.width, windowSettings.height, "Vantor Engine",
-                                  monitor, nullptr);
+        // GLFW aborts on a negative size instead of failing; such a size gets no window at all.
+        const bool positiveSize = windowSettings.width > 0 && windowSettings.height > 0;
+        if (!positiveSize) {
+            std::cerr << "Window size " << windowSettings.width << " x " << windowSettings.height
+                      << " is not positive\n";
+        }
+        window = positiveSize ? glfwCreateWindow(windowSettings.width, windowSettings.height,
+                                                 "Vantor Engine", monitor, nullptr)
+                              : nullptr;
         if (!window) {
             std::cerr << "Failed to open GLFW window. If you have an Intel GPU, they might not be "
                          "3.3 compatible.\n";
