@@ -42,7 +42,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int minimumFrames = 2;
+constexpr int minimumFrames = 1;
 constexpr int maximumFrames = 30;
 constexpr double defaultBudgetSeconds = 4.0;
 
