@@ -11,7 +11,11 @@ out=$(mktemp); err=$(mktemp); shot=$(mktemp --suffix=.png)
 trap 'rm -f "$out" "$err" "$shot"; kill "$APP_PID" 2>/dev/null' EXIT
 "$NIMBREL" 320 240 60 0 0 50 >"$out" 2>"$err" &
 APP_PID=$!
-wid=$(wait_for_window "Nimbrel!" 180) || fail "no frame shown; stdout: $(cat "$out") stderr: $(cat "$err")"
+# A frame of 0.5 s or more updates no title, so the statistics title is only waited for a while:
+# once the loop runs, a few seconds are enough for frames to reach the window.
+wid=$(wait_for_window "Vantor Engine|Nimbrel!" 300) || fail "no window; stdout: $(cat "$out") stderr: $(cat "$err")"
+for _ in $(seq 1 100); do grep -qxF "VantorEngine run start" "$out" && break; sleep 0.2; done
+for _ in $(seq 1 20); do xdotool getwindowname "$wid" 2>/dev/null | grep -q "^Nimbrel!" && break; sleep 0.5; done
 sleep 1
 import -window "$wid" "$shot" || fail "screenshot failed"
 send_key "$wid" Escape
