@@ -179,7 +179,9 @@ void VolumeRenderingPipeline::draw(GameObject* object) {
     if (!object || !object->_active) return;
     if ((object->_layers & (renderLayerMask & 0xFF)) == 0) return;
     if (!object->_isVolume) return;
-    VolumetricObject* node = static_cast<VolumetricObject*>(object);
+    // A node flagged by hand without being a VolumetricObject has no volume to draw.
+    VolumetricObject* node = dynamic_cast<VolumetricObject*>(object);
+    if (!node) return;
     // Held until the frame is composited, whatever happens to the node meanwhile.
     const std::shared_ptr<VolumeTexture> volume = node->_volumeTexture;
     if (!volume) return;

@@ -175,6 +175,17 @@ TEST_F(VolumeRenderingPipelineTest, SkippedNodesLeaveFrameStateAndTitleUntouched
         EXPECT_EQ(changed, 0);
         EXPECT_TRUE(_titles.texts.empty());
     }
+    // A plain node flagged as a volume has nothing to draw either.
+    GameObject plain;
+    plain._isVolume = true;
+    clearFrame();
+    skyboxExitState();
+    _titles.texts.clear();
+    _pipeline->draw(&plain);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(_titles.texts.empty());
+    const Rgb centre = readFrame().at(windowSettings.width / 2, windowSettings.height / 2);
+    EXPECT_LE(maxChannelDifference(centre, clearColour), 1);
 }
 
 // From in front (whole volume behind the focal plane), from close by (focus inside the volume,
