@@ -56,13 +56,15 @@ bool insideVolume(vec3 local) {
     return all(lessThanEqual(abs(local), vec3(1.0)));
 }
 
-// The accumulated image, blurred by four rotated-grid taps `offset` pixels out.
+// The accumulated image, blurred by four diagonal taps `offset` pixels out on both axes. `uv`
+// is a texel centre, so with bilinear filtering the taps average the 3 x 3 (or wider)
+// neighbourhood with exactly the variance the vertex stage asked for.
 vec4 blurredAccumulation(vec2 uv, float offset) {
     vec2 texel = offset / texSize;
-    vec4 sum = texture(eyeSampleTexture, uv + texel * vec2(0.5, 1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(-1.0, 0.5));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(-0.5, -1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(1.0, -0.5));
+    vec4 sum = texture(eyeSampleTexture, uv + texel * vec2(1.0, 1.0));
+    sum += texture(eyeSampleTexture, uv + texel * vec2(-1.0, 1.0));
+    sum += texture(eyeSampleTexture, uv + texel * vec2(1.0, -1.0));
+    sum += texture(eyeSampleTexture, uv + texel * vec2(-1.0, -1.0));
     return sum * 0.25;
 }
 

@@ -46,12 +46,10 @@ const float referenceRows = 768.0;
 // The accumulation is blurred on every eighth slice only, by the variance of eight slices:
 // the same depth of field for an eighth of the texture reads (and fewer 8-bit roundings).
 const int blurInterval = 8;
-// Per-axis variance of the four rotated-grid taps, in units of the offset squared.
-const float rotatedGridVariance = 0.625;
 // Beyond this offset the four taps start to show copies instead of blur.
 const float maximumBlurOffset = 2.0;
-// Below this the pass would change no 8-bit value.
-const float minimumBlurOffset = 0.05;
+// Below this per-axis variance (pixels squared) the pass would change no 8-bit value.
+const float minimumBlurVariance = 0.01;
 const float goldenRatioFraction = 0.618034;
 
 void main() {
@@ -88,8 +86,15 @@ void main() {
     if (sliceIndex % blurInterval == 0) {
         float growth = circleOfConfusionRadius * blurPixelsPerSlice * texSize.y / referenceRows;
         float sigma = growth * sqrt(float(blurInterval) * (2.0 * slicesFromFocus + 1.0));
-        float offset = min(sigma / sqrt(rotatedGridVariance), maximumBlurOffset);
-        if (offset >= minimumBlurOffset) blurOffset = offset;
+        float variance = sigma * sigma;
+        // Four bilinear taps at (+-o, +-o) form a separable kernel whose per-axis variance is
+        // o^2 + f(1 - f), f = fract(o) (the filter's own spread included): o itself below one
+        // pixel, and k + (v - k^2) / (2k + 1) with k = floor(sqrt(v)) above.
+        if (variance >= minimumBlurVariance) {
+            float k = floor(sqrt(variance));
+            float offset = k + (variance - k * k) / (2.0 * k + 1.0);
+            blurOffset = min(offset, maximumBlurOffset);
+        }
     }
     ditherPhase = fract(float(sliceIndex) * goldenRatioFraction);
 
