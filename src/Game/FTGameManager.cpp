@@ -127,6 +127,7 @@ void FTGameManager::init() {
     camera = _camera;
 
     GameObject* sceneRoot = new GameObject();
+    _sceneRoot = sceneRoot;
     if (!rootObject) rootObject = sceneRoot;
 
     GameObject* pivot = new GameObject();
@@ -169,6 +170,11 @@ void FTGameManager::init() {
 void FTGameManager::deinit() {
     delete _camera;
     _camera = nullptr;
+    // The engine has already cleared rootObject; a node deletes its children with it.
+    delete _sceneRoot;
+    _sceneRoot = nullptr;
+    _volumetricObject = nullptr;
+    _light = nullptr;
 }
 
 void FTGameManager::update(double dt) {

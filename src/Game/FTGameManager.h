@@ -12,6 +12,7 @@ struct GLFWwindow;
 
 namespace VantorEngine {
 class Camera;
+class GameObject;
 class Light;
 class VolumetricObject;
 }  // namespace VantorEngine
@@ -33,7 +34,7 @@ public:
 
     // Banner, key callback, directional light, camera, scene tree and the chosen dataset.
     void init() override;
-    // Deletes the camera; the scene tree lives until the process ends.
+    // Deletes the camera, then the scene tree that init built.
     void deinit() override;
     // Writes the statistics line into the window title and forgets the title info.
     void update(double dt) override;
@@ -52,6 +53,9 @@ public:
     VantorEngine::VolumetricObject* _volumetricObject = nullptr;  // not owned: in the scene tree
     VantorEngine::Light* _light = nullptr;                        // not owned: in the scene tree
     std::string _titleInfo;
+    // Owned: the root built by init, deleted with its subtree by deinit, so that nothing the
+    // demo allocated outlives the engine's shut-down.
+    VantorEngine::GameObject* _sceneRoot = nullptr;
 };
 
 // GLFW key callback: on a press (not a repeat or a release) toggles or steps the setting of

@@ -70,11 +70,9 @@ protected:
         postProcessingPipeline = nullptr;
         volumePipeline = nullptr;
         skyboxPipeline = nullptr;
-        GameObject* root = rootObject;
         rootObject = nullptr;
-        _manager.deinit();
+        _manager.deinit();  // deletes the camera and the scene tree
         camera = nullptr;
-        delete root;
         clearResourceCaches();
         arguments.clear();
     }
