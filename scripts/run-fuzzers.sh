@@ -8,6 +8,7 @@
 #   FUZZ_SECONDS   seconds per target (default 60)
 #   FUZZ_JOBS      targets run at the same time (default: number of cores)
 #   FUZZ_TARGETS   space-separated subset, e.g. "fuzz_bmp fuzz_dds" (default: all)
+#   FUZZ_FLAGS     extra libFuzzer flags, e.g. "-only_ascii=1"
 #
 # Replay one saved input: build-fuzz/fuzz_<target> build-fuzz/artifacts/<file>
 set -euo pipefail
@@ -21,6 +22,7 @@ cmake -S fuzz -B "$BUILD_DIR" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)" >/dev/null
 
 read -r -a targets <<<"${FUZZ_TARGETS:-$(tr '\n' ' ' <"$BUILD_DIR/fuzz_targets.txt")}"
+rm -rf "$BUILD_DIR/artifacts"
 mkdir -p "$BUILD_DIR/logs" "$BUILD_DIR/artifacts"
 
 run_target() {
@@ -32,7 +34,7 @@ run_target() {
   local status=0
   "$BUILD_DIR/$target" -max_total_time="$SECONDS_PER_TARGET" -timeout=10 -rss_limit_mb=2048 \
     -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$BUILD_DIR/artifacts/$target-" \
-    "$corpus" "$BUILD_DIR/seeds/$target" >"$BUILD_DIR/logs/$target.log" 2>&1 || status=$?
+    ${FUZZ_FLAGS:-} "$corpus" "$BUILD_DIR/seeds/$target" >"$BUILD_DIR/logs/$target.log" 2>&1 || status=$?
   echo "$status" >"$BUILD_DIR/logs/$target.status"
 }
 
