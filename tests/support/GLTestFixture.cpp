@@ -22,7 +22,15 @@ bool contextFailed = false;
 bool ensureGLContext(int width, int height) {
     if (testWindow) return true;
     if (contextFailed) return false;
-    if (!glfwInit()) {
+    // What GLFW says about a refused display or context, so a failure names its cause.
+    glfwSetErrorCallback([](int code, const char* text) { std::fprintf(stderr, "GLFW error %d: %s\n", code, text); });
+    // A busy X server occasionally refuses a connection for a moment as well; try a few times.
+    bool glfwReady = false;
+    for (int attempt = 0; attempt < 5 && !glfwReady; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200 * attempt));
+        glfwReady = glfwInit() == GLFW_TRUE;
+    }
+    if (!glfwReady) {
         contextFailed = true;
         return false;
     }
