@@ -3,8 +3,6 @@
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
 
-#include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -17,6 +15,7 @@
 #include "GameObject.h"
 #include "Light.h"
 #include "ResourceCache.h"
+#include "StringToInt.h"
 #include "VolumeDescription.h"
 #include "VolumeTexture.h"
 #include "VolumetricObject.h"
@@ -39,32 +38,18 @@ constexpr float focalRangeReset = 0.1f;
 constexpr int keyF2 = 291, keyF3 = 292, keyF8 = 297, keyF9 = 298, keyF10 = 299, keyF11 = 300;
 constexpr int key1 = 49, key2 = 50, key3 = 51, key4 = 52, key5 = 53, key6 = 54, key7 = 55, key8 = 56;
 
-enum class Conversion { ok, invalidArgument, outOfRange };
-
-// Base-10 string-to-int with the standard rules (leading white space skipped, stops at the
-// first character that is not part of the number); never throws.
-Conversion toInt(const std::string& text, int& value) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long converted = std::strtol(begin, &end, 10);
-    if (end == begin) return Conversion::invalidArgument;
-    if (errno == ERANGE || converted > INT_MAX || converted < INT_MIN) return Conversion::outOfRange;
-    value = static_cast<int>(converted);
-    return Conversion::ok;
-}
-
 // Converts `text` like the engine's command line does, printing the same failure lines, and
 // names the default that replaces a failed value.
-bool convertOrReport(const std::string& text, const char* what, const std::string& fallback, int& value) {
-    switch (toInt(text, value)) {
-        case Conversion::ok:
+bool convertOrReport(const std::string& text, const char* what, const std::string& fallback,
+                     int32_t& value) {
+    switch (stringToInt(text, value)) {
+        case IntConversion::ok:
             return true;
-        case Conversion::invalidArgument:
+        case IntConversion::invalidArgument:
             std::cout << "Invalid argument: invalid stoi argument" << std::endl;
             std::cout << what << " \"" << text << "\" is not a number; using " << fallback << std::endl;
             return false;
-        case Conversion::outOfRange:
+        case IntConversion::outOfRange:
             std::cerr << "Out of Range error: stoi argument out of range" << std::endl;
             std::cout << what << " \"" << text << "\" is out of range; using " << fallback << std::endl;
             return false;
@@ -79,7 +64,7 @@ FTGameManager::DemoArguments FTGameManager::parseDemoArguments(const std::vector
     result.datasetIndex = defaultDatasetIndex;
     result.samplingRate = defaultSamplingRate;
     if (arguments.size() >= 6) {
-        int index = defaultDatasetIndex;
+        int32_t index = defaultDatasetIndex;
         if (convertOrReport(arguments[5], "Dataset index", std::to_string(defaultDatasetIndex), index)) {
             if (index < 0 || index >= datasetCount) {
                 std::cout << "Dataset index " << index << " is outside 0 to " << datasetCount - 1
@@ -90,7 +75,7 @@ FTGameManager::DemoArguments FTGameManager::parseDemoArguments(const std::vector
         }
     }
     if (arguments.size() >= 7) {
-        int rate = 0;
+        int32_t rate = 0;
         if (convertOrReport(arguments[6], "Sampling rate", "500", rate)) {
             // Zero or negative slices per unit give no usable slice spacing.
             if (rate <= 0) {
