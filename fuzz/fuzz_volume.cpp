@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -32,9 +33,18 @@ int32_t readI32(const uint8_t* p) {
                                 (uint32_t(p[3]) << 24));
 }
 
-const std::string& scratchPath() {
-    static const std::string path = "/tmp/nimbrel-fuzz-volume-" + std::to_string(getpid()) + ".dat";
-    return path;
+// The loader reads a path, so each input is also written to this file. A plain array: it
+// must still exist when the exit handler removes the file.
+char scratchFile[64];
+
+void removeScratchFile() { std::remove(scratchFile); }
+
+const char* scratchPath() {
+    if (scratchFile[0] == 0) {
+        std::snprintf(scratchFile, sizeof scratchFile, "/tmp/nimbrel-fuzz-volume-%d.dat", static_cast<int>(getpid()));
+        std::atexit(removeScratchFile);
+    }
+    return scratchFile;
 }
 
 uint16_t sampleAt(const uint8_t* file, std::size_t fileSize, std::size_t offset, std::size_t i) {
@@ -85,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The loader reads from disk; it must see the same samples.
     {
-        std::FILE* out = std::fopen(scratchPath().c_str(), "wb");
+        std::FILE* out = std::fopen(scratchPath(), "wb");
         FUZZ_CHECK(out != nullptr);
         if (fileSize > 0) FUZZ_CHECK(std::fwrite(file, 1, fileSize, out) == fileSize);
         std::fclose(out);
