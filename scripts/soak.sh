@@ -57,6 +57,10 @@ awk -v warm="$WARMUP" -v last="$FRAMES" -v limit="$LIMIT_KIB" -v status="$status
            warm, rss[warm] / 1024, final, rss[final] / 1024, growth, limit
     printf "average over frames %d..%d: %.2f ms per frame, %.3f KiB per frame\n", warm, final,
            (secs[final] - secs[warm]) * 1000 / (final - warm), growth / (final - warm)
+    # A one-off allocation shows as a step; a leak per frame keeps growing in the second half too.
+    half = int(final / 200) * 100
+    if (half > warm && (half in rss))
+      printf "second half (frames %d..%d): growth %d KiB\n", half, final, rss[final] - rss[half]
     if (final < last) { print "FAIL: the demo ended before the last frame"; exit 1 }
     if (status != 0) { print "FAIL: exit status " status; exit 1 }
     if (growth > limit) { print "FAIL: resident memory grew by more than the limit"; exit 1 }
