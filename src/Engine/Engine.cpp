@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <functional>
 #include <iostream>
 
 #include "BackgroundMusic.h"
@@ -110,16 +111,20 @@ int run() {
         const double now = glfwGetTime();
         const double dt = now - lastFrameTime;
         lastFrameTime = now;
-        fps = 1.0 / dt;
-        if (dt < kMaxUpdateFrameTime) {
-            if (gameManager) gameManager->update(dt);
-            if (rootObject) rootObject->update(dt);
-            if (camera) camera->update(dt);
-        }
-        renderFrame();
+        runFrame(dt);
     } while (glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_PRESS && !glfwWindowShouldClose(window));
     std::cout << "VantorEngine run end" << std::endl;
     return engineError;
+}
+
+void runFrame(double dt) {
+    fps = 1.0 / dt;
+    if (dt < kMaxUpdateFrameTime) {
+        if (gameManager) gameManager->update(dt);
+        if (rootObject) rootObject->update(dt);
+        if (camera) camera->update(dt);
+    }
+    renderFrame();
 }
 
 void renderFrame() {
@@ -140,28 +145,42 @@ void renderFrame() {
     glfwPollEvents();
 }
 
-int deinit() {
+int deinit() { return deinit(nullptr); }
+
+int deinit(const std::function<void(const char* step)>& afterStep) {
     std::cout << "VantorEngine deinit start" << std::endl;
+    const auto done = [&afterStep](const char* step) {
+        if (afterStep) afterStep(step);
+    };
     rootObject = nullptr;
     camera = nullptr;
     if (gameManager) gameManager->deinit();
+    done("game manager");
 
     delete shadowMappingPipeline;
     shadowMappingPipeline = nullptr;
+    done("shadow mapping pipeline");
     delete deferredPipeline;
     deferredPipeline = nullptr;
+    done("deferred pipeline");
     delete postProcessingPipeline;
     postProcessingPipeline = nullptr;
+    done("post-processing pipeline");
     delete volumePipeline;
     volumePipeline = nullptr;
+    done("volume pipeline");
     delete skyboxPipeline;
     skyboxPipeline = nullptr;
+    done("skybox pipeline");
 
     // Shared GL objects must go while the context still exists.
     if (window) clearResourceCaches();
+    done("resource caches");
     glfwTerminate();
     window = nullptr;
+    done("GLFW");
     releaseBackgroundMusic();
+    done("music");
     std::cout << "VantorEngine deinit end" << std::endl;
     return engineError;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The engine registry: the process-wide current objects and settings, and the lifecycle.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,13 @@ extern float exposureSetting;
 
 int init(int argc, char** argv);
 int run();
+// One pass of the main loop once the timer has given `dt` (seconds): records fps, makes the
+// game manager's, the scene root's and the camera's updates when dt is below 0.5 s, then draws.
+void runFrame(double dt);
 int deinit();
+// deinit, naming each shut-down step to `afterStep` once it is done ("game manager", the five
+// pipelines, "resource caches", "GLFW", "music"), so its order can be checked.
+int deinit(const std::function<void(const char* step)>& afterStep);
 void renderFrame();
 WindowSettings parseCommandLine(int argc, char** argv);
 void toggleWireframe();
