@@ -31,4 +31,10 @@ for line in "${expected[@]}"; do
   last=$n
 done
 [[ "$(tail -n1 "$out")" == "VantorEngine deinit end" ]] || fail "output after deinit end"
+
+# The demo's banner comes first in its start-up, directly after the engine's first line.
+start=$(grep -nxF "VantorEngine init start" "$out" | head -n1 | cut -d: -f1)
+banner=$(sed -n "$((start + 1)),$((start + 4))p" "$out")
+expected_banner=$'Starting Nimbrel! demo\n_____________________________________________________________\nF2: Toggle frame time display\nF3: Toggle wireframe mode'
+[[ "$banner" == "$expected_banner" ]] || fail "banner after 'VantorEngine init start' is: $banner"
 echo "lifecycle ok"
