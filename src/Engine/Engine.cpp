@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 
@@ -24,6 +25,28 @@ namespace {
 
 constexpr double kMaxUpdateFrameTime = 0.5;  // longer passes draw without animating
 
+// The largest window side the engine asks for. Every render target is the window's size, and
+// 16384 is the largest texture side common OpenGL 3.3 implementations offer. Larger windows are
+// refused before X sees them: beyond about 2^30 bytes of back buffer the X server rejects the
+// image transfers of a software renderer, and Xlib then ends the process with a protocol error.
+constexpr int kMaxWindowSide = 16384;
+
+// GLFW's own explanation of a failed call, beside the engine's message.
+void reportGlfwError(int code, const char* description) {
+    std::cerr << "GLFW error " << code << ": " << description << "\n";
+}
+
+// The largest width and height the camera and the pipelines can render at on this context.
+void largestRenderTarget(int& width, int& height) {
+    GLint textureSide = 0, renderbufferSide = 0;
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSide);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbufferSide);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    width = std::min({textureSide, renderbufferSide, viewport[0]});
+    height = std::min({textureSide, renderbufferSide, viewport[1]});
+}
+
 }  // namespace
 
 int init(int argc, char** argv) {
@@ -36,6 +59,7 @@ int init(int argc, char** argv) {
     // Each failure is recorded; the steps that need what failed are skipped, so a machine
     // without a display or without GL 3.3 gets the messages and a failure status, not a crash.
     bool haveContext = false;
+    glfwSetErrorCallback(reportGlfwError);
     if (!glfwInit()) {
         std::cerr << "Failed to initialize GLFW\n";
         engineError = 1;
@@ -48,13 +72,18 @@ int init(int argc, char** argv) {
         GLFWmonitor* monitor = windowSettings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
         // GLFW aborts on a negative size instead of failing; such a size gets no window at all.
         const bool positiveSize = windowSettings.width > 0 && windowSettings.height > 0;
+        const bool withinLimit = windowSettings.width <= kMaxWindowSide && windowSettings.height <= kMaxWindowSide;
         if (!positiveSize) {
             std::cerr << "Window size " << windowSettings.width << " x " << windowSettings.height
                       << " is not positive\n";
+        } else if (!withinLimit) {
+            std::cerr << "Window size " << windowSettings.width << " x " << windowSettings.height
+                      << " is larger than " << kMaxWindowSide << " x " << kMaxWindowSide
+                      << ", the largest window the engine opens\n";
         }
-        window = positiveSize ? glfwCreateWindow(windowSettings.width, windowSettings.height,
-                                                 "Vantor Engine", monitor, nullptr)
-                              : nullptr;
+        window = positiveSize && withinLimit ? glfwCreateWindow(windowSettings.width, windowSettings.height,
+                                                                "Vantor Engine", monitor, nullptr)
+                                             : nullptr;
         if (!window) {
             std::cerr << "Failed to open GLFW window. If you have an Intel GPU, they might not be "
                          "3.3 compatible.\n";
@@ -67,13 +96,27 @@ int init(int argc, char** argv) {
                 std::cerr << "Failed to initialize GLEW\n";
                 engineError = 1;
             } else {
+                glGetError();  // GLEW's initialisation leaves an error flag behind
                 haveContext = true;
             }
         }
     }
 
+    // A render target the context cannot make would stop the program at the camera's
+    // framebuffer check; report it as a start-up failure instead.
     if (haveContext) {
-        glGetError();  // GLEW's initialisation leaves an error flag behind
+        int largestWidth = 0, largestHeight = 0;
+        largestRenderTarget(largestWidth, largestHeight);
+        if (windowSettings.width > largestWidth || windowSettings.height > largestHeight) {
+            std::cerr << "Window size " << windowSettings.width << " x " << windowSettings.height
+                      << " exceeds the largest render target of this OpenGL implementation, " << largestWidth
+                      << " x " << largestHeight << "\n";
+            engineError = 1;
+            haveContext = false;
+        }
+    }
+
+    if (haveContext) {
         glfwSetInputMode(window, GLFW_STICKY_KEYS, 1);
         const unsigned halfWidth = static_cast<unsigned>(windowSettings.width) / 2u;
         const unsigned halfHeight = static_cast<unsigned>(windowSettings.height) / 2u;

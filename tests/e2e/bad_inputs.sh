@@ -8,7 +8,8 @@
 #         ended with Escape
 # status  the expected exit status
 # stream  out or err: where the expected text (a substring) must appear
-# Every row also requires: no signal (status < 128), no hang, and no sanitizer report.
+# Every row also requires: no signal (status < 128), no hang, no sanitizer report and no X
+# protocol error (Xlib's report of one ends the process before the program can say anything).
 set -uo pipefail
 NIMBREL=$(realpath "$1")
 source "$(dirname "$0")/common.bash"
@@ -51,8 +52,10 @@ ROWS=(
   "width out of range     | none              | 99999999999 120 | run | 0 | err | Out of Range error: stoi argument out of range"
   "negative window size   | none              | -160 -120 20 0 | exit | 1 | err | Window size -160 x -120 is not positive"
   "zero window size       | none              | 0 120 20 0   | exit | 1 | err | Window size 0 x 120 is not positive"
-  # Larger than X can show: the X library reports the failed request and ends the process.
-  "huge window size       | none              | 40000 30000 20 0 | exit | 1 | err | X Error of failed request"
+  # Larger than X and the render targets allow: refused before X sees it, like any failed start-up.
+  "huge window size       | none              | 40000 30000 20 0 | exit | 1 | err | Window size 40000 x 30000 is larger than 16384 x 16384, the largest window the engine opens"
+  "huge window check      | none              | 40000 30000 20 0 | exit | 1 | err | Assertion failed: error == 0, file src\\Game\\main, line 19"
+  "window side too long   | none              | 20000 120 20 0 | exit | 1 | err | Window size 20000 x 120 is larger than 16384 x 16384"
   "no display             | no_display        | $SIZE        | exit | 1 | err | Failed to initialize GLFW"
 )
 
@@ -160,6 +163,8 @@ run_row() {
     problem="killed by signal $((status - 128))"
   elif report=$(sanitizer_report "$err"); then
     problem="sanitizer report: $report"
+  elif grep -qF "X Error of failed request" "$err"; then
+    problem="X protocol error: $(grep -m1 -A2 -F "X Error of failed request" "$err" | tr '\n' ' ')"
   elif [[ $mode == run ]] && ! grep -qxF "VantorEngine run start" "$out"; then
     problem="never reached the main loop"
   elif [[ $mode == exit ]] && grep -qxF "VantorEngine run start" "$out"; then
