@@ -26,9 +26,9 @@ namespace {
 constexpr double kMaxUpdateFrameTime = 0.5;  // longer passes draw without animating
 
 // The largest window side the engine asks for. Every render target is the window's size, and
-// 16384 is the largest texture side common OpenGL 3.3 implementations offer. Larger windows are
-// refused before X sees them: beyond about 2^30 bytes of back buffer the X server rejects the
-// image transfers of a software renderer, and Xlib then ends the process with a protocol error.
+// 16384 is the largest texture side common OpenGL 3.3 implementations offer. Larger sizes are
+// refused before X sees them: a 40000 x 30000 window, for one, makes the X server reject the
+// software renderer's image transfers, and Xlib then ends the process with its own error report.
 constexpr int kMaxWindowSide = 16384;
 
 // GLFW's own explanation of a failed call, beside the engine's message.
