@@ -340,11 +340,12 @@ void DeferredRenderingPipeline::renderPointShadowPass(Light* light) {
 }
 
 void DeferredRenderingPipeline::drawShadowCaster(GameObject* object) {
-    // Positions only; the geometry shader fans the triangles out to the six faces.
+    // Positions only; the geometry shader fans the triangles out to the six faces. It takes
+    // triangles alone, so wireframe mode must not turn this draw into lines.
     std::shared_ptr<ModelData> model = object->getModel();
     setMatrix(_omniShadowUniforms.modelMatrix, object->getWorldMatrix());
     model->_vertexBuffer.bind();
-    model->_vertexBuffer.draw();
+    model->_vertexBuffer.drawTriangles();
     model->_vertexBuffer.unbind();
 }
 
