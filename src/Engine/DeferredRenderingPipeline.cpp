@@ -278,6 +278,9 @@ void DeferredRenderingPipeline::renderStencilPass(Light* light) {
     glEnable(GL_STENCIL_TEST);
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
+    // The count needs both faces of the volume; the previous light's lighting pass leaves face
+    // culling on, which would drop the back faces of every later light's volume.
+    glDisable(GL_CULL_FACE);
     _gBuffer->clear(false, false, true, vec4(0.0f), 1.0f, 0);
     glStencilFunc(GL_ALWAYS, 0, 0);
     glStencilOpSeparate(GL_BACK, GL_KEEP, GL_INCR_WRAP, GL_KEEP);

@@ -323,33 +323,48 @@ TEST_F(DeferredOwnVolumeTest, OnlyPixelsInsideTheLightsOwnVolumeAreLit) {
 
 // The stencil pass counts, per pixel, back faces of the volume behind the scene (+1) and front
 // faces behind it (-1): 1 where the scene lies inside the volume, 0 elsewhere. Read back after
-// the frame (the later passes leave the stencil alone), twice to show each light clears it.
+// the frame (the later passes leave the stencil alone); with a second light processed after
+// the first, only the second one's marks remain, since each light starts from a cleared stencil.
 TEST_F(DeferredOwnVolumeTest, StencilMarksWhereTheSceneLiesInsideTheVolume) {
-    for (int frame = 0; frame < 2; ++frame) {
-        renderFrame();
+    auto readStencil = [&] {
         std::vector<uint8_t> stencil(static_cast<size_t>(windowSettings.width) * windowSettings.height);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, _pipeline->_gBuffer->_id);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, windowSettings.width, windowSettings.height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE,
                      stencil.data());
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        return stencil;
+    };
+    auto expectMarks = [&](const std::vector<uint8_t>& stencil, std::initializer_list<vec3> marked,
+                           std::initializer_list<vec3> unmarked, const char* frame) {
         auto at = [&](const vec3& p) {
             const auto [x, y] = pixelOf(p);
             EXPECT_GE(x, 0);
             return x < 0 ? -1 : int(stencil[static_cast<size_t>(y) * windowSettings.width + x]);
         };
-        for (const vec3& p : {vec3(0.0f), vec3(0.9f, 0.0f, 0.9f), vec3(-0.9f, 0.0f, -0.9f)})
-            EXPECT_EQ(at(p), 1) << "frame " << frame << " inside at " << p.x << "," << p.z;
-        for (const vec3& p : {vec3(3.0f, 0.0f, 0.0f), vec3(0.0f, 0.0f, 2.5f), vec3(-2.0f, 0.0f, -2.0f)})
-            EXPECT_EQ(at(p), 0) << "frame " << frame << " outside at " << p.x << "," << p.z;
-        int marked = 0;
+        for (const vec3& p : marked) EXPECT_EQ(at(p), 1) << frame << ": inside at " << p.x << "," << p.z;
+        for (const vec3& p : unmarked) EXPECT_EQ(at(p), 0) << frame << ": outside at " << p.x << "," << p.z;
+        int total = 0;
         for (uint8_t v : stencil) {
-            EXPECT_LE(v, 1);
-            marked += v;
+            EXPECT_LE(v, 1) << frame;
+            total += v;
         }
-        EXPECT_GT(marked, 200);
-    }
+        EXPECT_GT(total, 200) << frame;
+    };
+
+    renderFrame();
+    expectMarks(readStencil(), {vec3(0.0f), vec3(0.9f, 0.0f, 0.9f), vec3(-0.9f, 0.0f, -0.9f)},
+                {vec3(3.0f, 0.0f, 0.0f), vec3(0.0f, 0.0f, 2.5f), vec3(-2.6f, 0.0f, 0.0f)}, "one light");
+
+    auto* other = new Light(vec3(-2.6f, 0.6f, 0.0f), _light->_attenuationConstant, _light->_attenuationLinear,
+                            _light->_attenuationExp, _light->_diffuseColor, _light->_ambientColor,
+                            _light->_specularColor, 0.1f, 20.0f);
+    other->setModel(boxModel(vec3(kVolumeHalfEdge / other->_range)));
+    _root->addChild(other);
+    renderFrame();
+    expectMarks(readStencil(), {vec3(-2.6f, 0.0f, 0.0f), vec3(-2.0f, 0.0f, 0.5f)},
+                {vec3(0.0f), vec3(0.9f, 0.0f, 0.9f), vec3(3.0f, 0.0f, 0.0f)}, "second light");
 }
 
 // The cube shadow pass goes through a geometry shader that takes triangles only: wireframe
