@@ -291,3 +291,18 @@ TEST_F(PostProcessingRenderingPipelineTest, BlurPassesAlternateDirectionStarting
     EXPECT_GT(vertical / horizontal, 1.25) << "vertical " << vertical << " horizontal " << horizontal;
     EXPECT_LT(vertical / horizontal, 1.8) << "vertical " << vertical << " horizontal " << horizontal;
 }
+
+// Wireframe mode reaches the screen quad's draw here too; the passes must still run without a
+// GL error and leave the framebuffers and program unbound.
+TEST_F(PostProcessingRenderingPipelineTest, WireframeModeRunsWithoutAGLError) {
+    prepareInput(true);
+    wireframeMode = true;
+    for (int view = 0; view < 3; ++view) {
+        postProcessingDebugView = view;
+        process();  // expects no GL error
+    }
+    wireframeMode = false;
+    EXPECT_EQ(glInteger(GL_CURRENT_PROGRAM), 0);
+    EXPECT_EQ(glInteger(GL_DRAW_FRAMEBUFFER_BINDING), 0);
+    EXPECT_EQ(glInteger(GL_READ_FRAMEBUFFER_BINDING), 0);
+}
