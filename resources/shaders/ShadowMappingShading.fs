@@ -25,6 +25,8 @@ uniform float uSpecularExponent;
 
 out vec4 color;
 
+// Smallest depth bias, in shadow-map depth units (0.01 world units for a 100-unit light box).
+const float kMinimumBias = 0.0001;
 const int kSampleCount = 16;
 const vec2 kPoissonDisk[kSampleCount] = vec2[](
     vec2(-0.94201624, -0.39906216), vec2(0.94558609, -0.76890725),
@@ -39,8 +41,10 @@ const vec2 kPoissonDisk[kSampleCount] = vec2[](
 // Fraction of the light that reaches the fragment, 0 (shadowed) to 1 (lit).
 float visibility(float cosTheta) {
     vec3 coord = ShadowCoord.xyz / ShadowCoord.w;
-    // Slope-scaled bias: grazing surfaces need more to avoid self-shadowing.
-    float bias = clamp(0.0005 * tan(acos(cosTheta)), 0.0, 0.005);
+    // Slope-scaled bias: grazing surfaces need more to avoid self-shadowing. The floor covers
+    // surfaces that face the light head-on, whose stored and reference depths differ only by
+    // rounding, in either direction.
+    float bias = clamp(0.0005 * tan(acos(cosTheta)), kMinimumBias, 0.005);
     // The kernel widens a little with the view distance so far shadows do not alias.
     float spread = (1.0 + 0.02 * max(ViewDepth, 0.0)) / uShadowMappingSampleDistance;
     float lit = 0.0;

@@ -28,7 +28,7 @@ CubemapTexture::CubemapTexture(const std::string& folder, const std::string& pos
     int height = 0;
     glPixelStorei(GL_UNPACK_ALIGNMENT, kBMPUnpackAlignment);
     for (size_t i = 0; i < _facePaths.size(); ++i) {
-        readBMP(_facePaths[i], pixels, width, height);
+        readBMP(_facePaths[i], pixels, width, height, GL_MAX_CUBE_MAP_TEXTURE_SIZE);
         glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(i), 0, GL_RGB, width, height, 0, GL_BGR,
                      GL_UNSIGNED_BYTE, pixels.empty() ? nullptr : pixels.data());
     }

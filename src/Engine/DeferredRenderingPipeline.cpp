@@ -278,6 +278,9 @@ void DeferredRenderingPipeline::renderStencilPass(Light* light) {
     glEnable(GL_STENCIL_TEST);
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
+    // The count needs both faces of the volume; the previous light's lighting pass leaves face
+    // culling on, which would drop the back faces of every later light's volume.
+    glDisable(GL_CULL_FACE);
     _gBuffer->clear(false, false, true, vec4(0.0f), 1.0f, 0);
     glStencilFunc(GL_ALWAYS, 0, 0);
     glStencilOpSeparate(GL_BACK, GL_KEEP, GL_INCR_WRAP, GL_KEEP);
@@ -340,11 +343,12 @@ void DeferredRenderingPipeline::renderPointShadowPass(Light* light) {
 }
 
 void DeferredRenderingPipeline::drawShadowCaster(GameObject* object) {
-    // Positions only; the geometry shader fans the triangles out to the six faces.
+    // Positions only; the geometry shader fans the triangles out to the six faces. It takes
+    // triangles alone, so wireframe mode must not turn this draw into lines.
     std::shared_ptr<ModelData> model = object->getModel();
     setMatrix(_omniShadowUniforms.modelMatrix, object->getWorldMatrix());
     model->_vertexBuffer.bind();
-    model->_vertexBuffer.draw();
+    model->_vertexBuffer.drawTriangles();
     model->_vertexBuffer.unbind();
 }
 

@@ -15,6 +15,8 @@ constexpr std::size_t kBMPCompressionOffset = 30;
 constexpr std::size_t kBMPImageSizeOffset = 34;
 constexpr std::uint32_t kBMPBitsPerPixel = 24;
 constexpr std::size_t kBMPBytesPerPixel = 3;
+// A BMP must hold at least this fraction (1/4) of its padded pixel rows to be read.
+constexpr std::size_t kBMPMinimumPresentFraction = 4;
 
 constexpr std::size_t kDDSHeightOffset = 8;
 constexpr std::size_t kDDSWidthOffset = 12;
@@ -55,7 +57,8 @@ std::size_t bmpRowStride(int width) {
     return (static_cast<std::size_t>(width) * kBMPBytesPerPixel + 3) / 4 * 4;
 }
 
-bool decodeBMP(const std::string& bytes, const std::string& name, BMPImage& image, std::string& message) {
+bool decodeBMP(const std::string& bytes, const std::string& name, BMPImage& image, std::string& message,
+               int maxDimension) {
     message.clear();
     if (bytes.size() < kBMPHeaderSize || bytes[0] != 'B' || bytes[1] != 'M' ||
         readU32(bytes, kBMPCompressionOffset) != 0 || readU32(bytes, kBMPBitsOffset) != kBMPBitsPerPixel) {
@@ -70,23 +73,32 @@ bool decodeBMP(const std::string& bytes, const std::string& name, BMPImage& imag
                          static_cast<int>(width), static_cast<int>(height));
         return false;
     }
-    // OpenGL reads whole padded rows, so that is what the buffer must hold.
+    if (width > maxDimension || height > maxDimension) {
+        message = format("BMP file %s is %d x %d, larger than the %d x %d this OpenGL accepts for a texture\n",
+                         name.c_str(), static_cast<int>(width), static_cast<int>(height), maxDimension, maxDimension);
+        return false;
+    }
+    // OpenGL reads whole padded rows, so that is what the buffer holds, whatever the size field
+    // says: an oversized field allocates nothing extra.
     const std::size_t needed = bmpRowStride(width) * static_cast<std::size_t>(height);
+    const std::size_t available = bytes.size() - kBMPHeaderSize;
+    // A file missing most of its pixels is taken as corrupt rather than shown as a black image;
+    // this also keeps a tiny file that declares a huge image from allocating hundreds of MiB.
+    if (available * kBMPMinimumPresentFraction < needed) {
+        message = format("Not a correct BMP file: %s holds %zu bytes of pixel data, its %d x %d image needs %zu\n",
+                         name.c_str(), available, static_cast<int>(width), static_cast<int>(height), needed);
+        return false;
+    }
     // A zero size field means the stored rows, padding included (width x height x 3 alone would
     // drop the last pixels of an image whose rows are padded).
     const std::uint32_t sizeField = readU32(bytes, kBMPImageSizeOffset);
     const std::size_t declared = sizeField != 0 ? static_cast<std::size_t>(sizeField) : needed;
-    const std::size_t available = bytes.size() - kBMPHeaderSize;
-    if (declared > available) {
-        message = format("Not a correct BMP file: %s promises %zu bytes of pixel data but holds %zu\n", name.c_str(),
-                         declared, available);
-        return false;
-    }
-    // Rows a short size field leaves out stay zero.
+    // What the size field and the file both cover is read; rows beyond it stay zero.
+    const std::size_t copied = std::min({declared, available, needed});
     image.width = width;
     image.height = height;
-    image.pixels.assign(std::max(declared, needed), 0);
-    std::memcpy(image.pixels.data(), bytes.data() + kBMPHeaderSize, declared);
+    image.pixels.assign(needed, 0);
+    std::memcpy(image.pixels.data(), bytes.data() + kBMPHeaderSize, copied);
     return true;
 }
 

@@ -15,7 +15,7 @@ constexpr std::size_t kDDSMagicSize = 4;
 constexpr std::size_t kDDSHeaderSize = 124;
 
 // A 24-bit BMP's pixels as stored: rows bottom-up, blue-green-red, each row padded to a
-// multiple of 4 bytes. `pixels` holds at least bmpRowStride(width) * height bytes.
+// multiple of 4 bytes. `pixels` holds exactly bmpRowStride(width) * height bytes.
 struct BMPImage {
     int width = 0;
     int height = 0;
@@ -27,7 +27,12 @@ std::size_t bmpRowStride(int width);
 
 // Decodes a whole .bmp file. On failure returns false and sets `message` to the line to print
 // ("Not a correct BMP file\n" for a rejected header, a line naming `name` for unsafe sizes).
-bool decodeBMP(const std::string& bytes, const std::string& name, BMPImage& image, std::string& message);
+// `maxDimension` is the largest side the caller's texture target accepts (GL_MAX_TEXTURE_SIZE).
+// The pixel rows a short file or a short size field leaves out read as zero; a file holding
+// less than a quarter of its pixel data is refused. `pixels` is never larger than the padded
+// rows, whatever the size field declares.
+bool decodeBMP(const std::string& bytes, const std::string& name, BMPImage& image, std::string& message,
+               int maxDimension = kMaxImageDimension);
 
 enum class DXTFormat { DXT1, DXT3, DXT5 };
 

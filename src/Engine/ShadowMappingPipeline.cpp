@@ -157,12 +157,13 @@ void ShadowMappingPipeline::draw(GameObject* object) {
 
 void ShadowMappingPipeline::drawDepth(GameObject* object) {
     // Positions only, seen from the light; no visibility test, so off-screen casters still count.
+    // Filled whatever wireframe mode says: a shadow map of lines would let the light through.
     std::shared_ptr<ModelData> model = object->getModel();
     if (!model) return;
     const mat4 world = object->getWorldMatrix();
     setMatrix(_lightMVPLocation, directionalLight._projectionMatrix * directionalLight._viewMatrix * world);
     model->_vertexBuffer.bind();
-    model->_vertexBuffer.draw();
+    model->_vertexBuffer.drawTriangles();
     model->_vertexBuffer.unbind();
 }
 

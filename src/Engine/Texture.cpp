@@ -2,6 +2,7 @@
 
 #include <stb_image.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -74,15 +75,19 @@ void Texture::loadTextureFile(const std::string& path, GLint minFilter, GLint ma
     }
 }
 
-bool readBMP(const std::string& path, std::vector<unsigned char>& pixels, int& width, int& height) {
+bool readBMP(const std::string& path, std::vector<unsigned char>& pixels, int& width, int& height,
+             GLenum sizeLimit) {
     std::string bytes;
     if (!readWholeFile(path, bytes)) {
         printCouldNotOpen(path);
         return false;
     }
+    GLint glLimit = 0;
+    glGetIntegerv(sizeLimit, &glLimit);
+    const int maxDimension = glLimit > 0 ? std::min<int>(glLimit, kMaxImageDimension) : kMaxImageDimension;
     BMPImage image;
     std::string message;
-    if (!decodeBMP(bytes, path, image, message)) {
+    if (!decodeBMP(bytes, path, image, message, maxDimension)) {
         std::fputs(message.c_str(), stdout);
         return false;
     }

@@ -27,8 +27,11 @@ public:
 GLuint loadBMP(const std::string& path, GLint minFilter, GLint magFilter);
 
 // 24-bit BMP reader. Replaces `pixels`, `width` and `height` only on success (rows bottom-up,
-// BGR, each row padded to 4 bytes); prints the reason and returns false otherwise.
-bool readBMP(const std::string& path, std::vector<unsigned char>& pixels, int& width, int& height);
+// BGR, each row padded to 4 bytes); prints the reason and returns false otherwise. An image
+// wider or taller than the GL limit `sizeLimit` names (GL_MAX_TEXTURE_SIZE, or
+// GL_MAX_CUBE_MAP_TEXTURE_SIZE for a cube face) is refused, since the upload would fail.
+bool readBMP(const std::string& path, std::vector<unsigned char>& pixels, int& width, int& height,
+             GLenum sizeLimit = GL_MAX_TEXTURE_SIZE);
 
 // DXT1/DXT3/DXT5 DDS with its mipmap levels; 0 on failure.
 GLuint loadDDS(const std::string& path);

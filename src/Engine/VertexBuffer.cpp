@@ -32,4 +32,8 @@ void VertexBuffer::draw() {
     glDrawArrays(wireframeMode ? GL_LINES : GL_TRIANGLES, 0, static_cast<GLsizei>(_vertices.size()));
 }
 
+void VertexBuffer::drawTriangles() {
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(_vertices.size()));
+}
+
 }  // namespace VantorEngine

@@ -21,6 +21,9 @@ public:
 
     // glDrawArrays over all vertices: GL_LINES in wireframe mode, GL_TRIANGLES otherwise.
     void draw();
+    // glDrawArrays over all vertices as GL_TRIANGLES whatever wireframeMode says: depth-only
+    // shadow passes need filled surfaces, and a triangles-only geometry shader takes no lines.
+    void drawTriangles();
 
     std::vector<vec3> _vertices;
 };

@@ -39,7 +39,7 @@ ROWS=(
   "missing sky face       | no_sky_face       | $SIZE        | run  | 0 | out | resources\\textures\\negx.bmp could not be opened. Are you in the right directory?"
   "truncated sky face     | short_sky_face    | $SIZE        | run  | 0 | out | Not a correct BMP file"
   "absurd sky face size   | huge_sky_face     | $SIZE        | run  | 0 | out | has unsupported dimensions 1000000 x"
-  "sky face short of data | hollow_sky_face   | $SIZE        | run  | 0 | out | promises"
+  "sky face short of data | hollow_sky_face   | $SIZE        | run  | 0 | out | holds 146 bytes of pixel data"
   "missing music          | no_music          | $SIZE        | run  | 0 | err | Could not load music file resources\\sounds\\Fallow Tide final.wav: cannot open file"
   "corrupt music          | corrupt_music     | $SIZE        | run  | 0 | err | not a RIFF/WAVE file"
   "truncated music        | short_music       | $SIZE        | run  | 0 | err | data chunk larger than the file"
@@ -93,7 +93,7 @@ setup_corrupt_transfer() { printf 'this is not a PNG file at all' >resources/tex
 setup_no_sky_face() { rm -f "$SKY/negx.bmp"; }
 setup_short_sky_face() { head -c 30 "$REPO/$SKY/posx.bmp" >"$SKY/posx.bmp"; }
 setup_huge_sky_face() { patch_bytes "$SKY/posy.bmp" 18 '\x40\x42\x0f\x00'; }            # width 1000000
-setup_hollow_sky_face() { patch_bytes "$SKY/posz.bmp" 34 '\x00\x00\x00\x10'; }          # 256 MiB of data
+setup_hollow_sky_face() { head -c 200 "$REPO/$SKY/posz.bmp" >"$SKY/posz.bmp"; }        # 146 of 196608 pixel bytes
 setup_no_music() { rm -f "resources/sounds/Fallow Tide final.wav"; }
 setup_corrupt_music() { printf 'RIFX not a wave file' >"resources/sounds/Fallow Tide final.wav"; }
 setup_short_music() { head -c 100 "$REPO/resources/sounds/Fallow Tide final.wav" >"resources/sounds/Fallow Tide final.wav"; }

@@ -133,6 +133,21 @@ TEST_F(CubemapTextureTest, RejectedFaceRepeatsThePreviousOneWithTheReadersMessag
     EXPECT_EQ(faceBlue(3), faceBlue(2));
 }
 
+TEST_F(CubemapTextureTest, FaceWithAnOversizedSizeFieldShowsItsOwnImage) {
+    writeFaces(4);
+    // All of the -Y face's pixels are there; only its size field promises far more.
+    std::string oversized = faceBMP(3, 4);
+    putU32(oversized, 34, 0x7FFFFFF0u);
+    dir.write(kFaceFiles[3], oversized);
+    std::string out;
+    auto cube = build(folder(), &out);
+    EXPECT_EQ(out, "");
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cube->_id);
+    EXPECT_EQ(faceWidth(3), 4);
+    EXPECT_EQ(faceBlue(3), 40) << "the -Y face repeats another face's image";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(CubemapTextureTest, FacesOfDifferentSizesKeepTheirOwnSizes) {
     writeFaces(2);
     dir.write(kFaceFiles[5], faceBMP(5, 4));

@@ -238,3 +238,148 @@ TEST_F(DeferredRenderingPipelineTest, BuildsAndIdlesWithoutACamera) {
     EXPECT_EQ(readFrame().rgba, before.rgba);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+// A light that carries its own model: its volume is that model under the light's range-scaled
+// world matrix, and only the pixels it covers receive the light.
+class DeferredOwnVolumeTest : public DeferredRenderingPipelineTest {
+protected:
+    void SetUp() override {
+        DeferredRenderingPipelineTest::SetUp();
+        _plane->_active = false;
+        _white = addObject(planeModel(4.0f), solid(kWhite), false);
+        // Diffuse only in red, ambient only in green, specular only in blue, so that each term
+        // can be checked on its own; attenuation terms chosen so that swapping any two shows.
+        _light = new Light(kLightPosition, 0.5f, 0.8f, 0.2f, vec3(0.25f, 0.0f, 0.0f), vec3(0.0f, 0.06f, 0.0f),
+                           vec3(0.0f, 0.0f, 0.35f), 0.1f, 20.0f);
+        // The volume is a box of half edge kVolumeHalfEdge in world units.
+        _light->setModel(boxModel(vec3(kVolumeHalfEdge / _light->_range)));
+        _root->addChild(_light);
+    }
+
+    // What the point-light shader computes at plane point p (normal +y): albedo × (3 × ambient +
+    // 2 × diffuse × cos + 2 × specular × Phong term) / attenuation, in 8 bits.
+    Rgb expectedAt(const vec3& p) const {
+        const vec3 toLight = kLightPosition - p;
+        const float d = glm::length(toLight);
+        const vec3 l = toLight / d;
+        const vec3 n(0.0f, 1.0f, 0.0f);
+        const float cosine = std::max(glm::dot(n, l), 0.0f);
+        const vec3 toEye = glm::normalize(_camera->_position - p);
+        const float phong = cosine > 0.0f ? std::pow(std::max(glm::dot(toEye, glm::reflect(-l, n)), 0.0f), 5.0f) : 0.0f;
+        const vec3 light = 3.0f * _light->_ambientColor + 2.0f * _light->_diffuseColor * cosine +
+                           2.0f * _light->_specularColor * phong;
+        const float attenuation = _light->_attenuationConstant + _light->_attenuationLinear * d +
+                                  _light->_attenuationExp * d * d;
+        const vec3 c = glm::clamp(light / attenuation, 0.0f, 1.0f) * (kWhite.r / 255.0f) * 255.0f;
+        return {int(std::lround(c.r)), int(std::lround(c.g)), int(std::lround(c.b))};
+    }
+
+    static constexpr Rgb kWhite{220, 220, 220};
+    static constexpr float kVolumeHalfEdge = 1.2f;
+    const vec3 kLightPosition{0.0f, 0.6f, 0.0f};
+    GameObject* _white = nullptr;
+    Light* _light = nullptr;
+};
+
+TEST_F(DeferredOwnVolumeTest, PointLightColourScalesAttenuationAndEyeMatchTheShaderTerms) {
+    const Image image = renderFrame();
+    // The world positions the geometry buffer holds per pixel, so the expectation is computed
+    // where the shader computed it and not at the probe between pixel centres.
+    std::vector<float> positions(static_cast<size_t>(image.width) * image.height * 3);
+    _pipeline->_gBuffer->bindForReading(GL_COLOR_ATTACHMENT0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_FLOAT, positions.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    int checked = 0, highlights = 0;
+    for (float x : {-0.9f, -0.3f, 0.3f, 0.9f})
+        for (float z : {-0.9f, -0.3f, 0.3f, 0.9f}) {
+            const auto [px, py] = pixelOf(vec3(x, 0.0f, z));
+            ASSERT_GE(px, 0);
+            const float* stored = &positions[(static_cast<size_t>(py) * image.width + px) * 3];
+            const vec3 p(stored[0], stored[1], stored[2]);
+            ASSERT_LT(glm::length(p - vec3(x, 0.0f, z)), 0.1f);
+            const Rgb expected = expectedAt(p);
+            const Rgb actual = image.at(px, py);
+            EXPECT_LE(maxChannelDifference(actual, expected), 2)
+                << "at " << x << "," << z << " got " << actual.r << "," << actual.g << "," << actual.b
+                << " expected " << expected.r << "," << expected.g << "," << expected.b;
+            ++checked;
+            if (expected.b > 20) ++highlights;
+        }
+    EXPECT_EQ(checked, 16);
+    EXPECT_GE(highlights, 2) << "no probe shows the specular term";
+}
+
+TEST_F(DeferredOwnVolumeTest, OnlyPixelsInsideTheLightsOwnVolumeAreLit) {
+    const Image image = renderFrame();
+    EXPECT_GT(colourAt(image, vec3(0.3f, 0.0f, 0.3f)).r, 20);
+    // Far outside the box's silhouette; the stand-in volume (one range, about 40 units here) would
+    // still cover these points.
+    for (const vec3& p : {vec3(3.0f, 0.0f, 0.0f), vec3(-3.0f, 0.0f, 0.0f), vec3(2.5f, 0.0f, 2.5f)}) {
+        const Rgb c = colourAt(image, p);
+        EXPECT_EQ(c.r + c.g + c.b, 0) << "lit at " << p.x << "," << p.z;
+    }
+}
+
+// The stencil pass counts, per pixel, back faces of the volume behind the scene (+1) and front
+// faces behind it (-1): 1 where the scene lies inside the volume, 0 elsewhere. Read back after
+// the frame (the later passes leave the stencil alone); with a second light processed after
+// the first, only the second one's marks remain, since each light starts from a cleared stencil.
+TEST_F(DeferredOwnVolumeTest, StencilMarksWhereTheSceneLiesInsideTheVolume) {
+    auto readStencil = [&] {
+        std::vector<uint8_t> stencil(static_cast<size_t>(windowSettings.width) * windowSettings.height);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, _pipeline->_gBuffer->_id);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, windowSettings.width, windowSettings.height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE,
+                     stencil.data());
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        return stencil;
+    };
+    auto expectMarks = [&](const std::vector<uint8_t>& stencil, std::initializer_list<vec3> marked,
+                           std::initializer_list<vec3> unmarked, const char* frame) {
+        auto at = [&](const vec3& p) {
+            const auto [x, y] = pixelOf(p);
+            EXPECT_GE(x, 0);
+            return x < 0 ? -1 : int(stencil[static_cast<size_t>(y) * windowSettings.width + x]);
+        };
+        for (const vec3& p : marked) EXPECT_EQ(at(p), 1) << frame << ": inside at " << p.x << "," << p.z;
+        for (const vec3& p : unmarked) EXPECT_EQ(at(p), 0) << frame << ": outside at " << p.x << "," << p.z;
+        int total = 0;
+        for (uint8_t v : stencil) {
+            EXPECT_LE(v, 1) << frame;
+            total += v;
+        }
+        EXPECT_GT(total, 200) << frame;
+    };
+
+    renderFrame();
+    expectMarks(readStencil(), {vec3(0.0f), vec3(0.9f, 0.0f, 0.9f), vec3(-0.9f, 0.0f, -0.9f)},
+                {vec3(3.0f, 0.0f, 0.0f), vec3(0.0f, 0.0f, 2.5f), vec3(-2.6f, 0.0f, 0.0f)}, "one light");
+
+    auto* other = new Light(vec3(-2.6f, 0.6f, 0.0f), _light->_attenuationConstant, _light->_attenuationLinear,
+                            _light->_attenuationExp, _light->_diffuseColor, _light->_ambientColor,
+                            _light->_specularColor, 0.1f, 20.0f);
+    other->setModel(boxModel(vec3(kVolumeHalfEdge / other->_range)));
+    _root->addChild(other);
+    renderFrame();
+    expectMarks(readStencil(), {vec3(-2.6f, 0.0f, 0.0f), vec3(-2.0f, 0.0f, 0.5f)},
+                {vec3(0.0f), vec3(0.9f, 0.0f, 0.9f), vec3(3.0f, 0.0f, 0.0f)}, "second light");
+}
+
+// The cube shadow pass goes through a geometry shader that takes triangles only: wireframe
+// lines there are a GL error and the light loses its shadows.
+TEST_F(DeferredRenderingPipelineTest, WireframeKeepsTheCubeShadowPassOnTriangles) {
+    addLight(vec3(-2.0f, 2.0f, 0.0f), 0.3f);
+    wireframeMode = true;
+    renderFrame();  // expects no GL error
+    wireframeMode = false;
+    // The plane fills most of the light's downward (-Y) face with distances below the far one.
+    const int size = DeferredRenderingPipeline::kCubeShadowMapSize;
+    std::vector<float> depth(static_cast<size_t>(size) * size);
+    _pipeline->_cubeShadowMap->bind(0);
+    glGetTexImage(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    _pipeline->_cubeShadowMap->unbind(0);
+    const auto written = std::count_if(depth.begin(), depth.end(), [](float d) { return d < 1.0f; });
+    EXPECT_GT(written, static_cast<long>(depth.size() / 2));
+}

@@ -222,3 +222,87 @@ TEST_F(PostProcessingRenderingPipelineTest, NoCameraDoesNothing) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(readFrame().rgba, input.rgba);
 }
+
+// In the focused left half the composite is the sharp image plus the blurred bright parts (view
+// 2), so composite − input must equal the bloom image wherever nothing clips at white. Dropping
+// the bloom term, or binding another texture on its unit, breaks the equality around the square.
+TEST_F(PostProcessingRenderingPipelineTest, BloomTermReachesTheComposite) {
+    const Image input = prepareInput(true);
+    postProcessingDebugView = 2;
+    const Image bloom = process();
+    // The output replaced the camera's image: lay the same input down again.
+    EXPECT_EQ(prepareInput(true).rgba, input.rgba);
+    postProcessingDebugView = 0;
+    const Image composite = process();
+    const int cx = input.width / 4, cy = input.height / 2;
+    int compared = 0, halo = 0, worst = 0;
+    for (int y = cy - 14; y <= cy + 14; ++y)
+        for (int x = cx - 14; x <= cx + 14; ++x) {
+            const int sum = input.at(x, y).r + bloom.at(x, y).r;
+            if (sum >= 250) continue;  // clipped at white: says nothing about the bloom
+            ++compared;
+            worst = std::max(worst, std::abs(composite.at(x, y).r - sum));
+            if (bloom.at(x, y).r >= 10) ++halo;
+        }
+    EXPECT_LE(worst, 3) << "composite differs from input + bloom";
+    EXPECT_GT(compared, 300);
+    EXPECT_GT(halo, 40) << "the square casts no bloom halo to compare";
+}
+
+// Five Gaussian passes alternate direction starting vertical (0, 1, 0, 1, 0): three vertical
+// and two horizontal passes. A thin horizontal line therefore spreads more vertically than a
+// thin vertical line spreads sideways, by the ratio of the summed variances, about 3 : 2.
+TEST_F(PostProcessingRenderingPipelineTest, BlurPassesAlternateDirectionStartingVertical) {
+    const int w = windowSettings.width, h = windowSettings.height;
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4, 0);
+    auto white = [&](int x, int y) {
+        uint8_t* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
+        p[0] = p[1] = p[2] = p[3] = 255;
+    };
+    for (int x = 10; x < w / 2 - 10; ++x) white(x, h / 2), white(x, h / 2 + 1);  // horizontal line
+    for (int y = 10; y < h - 10; ++y) white(3 * w / 4, y), white(3 * w / 4 + 1, y);  // vertical line
+    _camera->_colorTexture->bind(0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    _camera->_colorTexture->unbind(0);
+    postProcessingDebugView = 2;
+    const Image bloom = process();
+
+    // Second moment of the red profile across a line, about its own centre.
+    auto spread = [&](bool acrossRows) {
+        double weight = 0.0, first = 0.0, second = 0.0;
+        for (int d = -20; d <= 20; ++d) {
+            const int x = acrossRows ? w / 4 : 3 * w / 4 + d;
+            const int y = acrossRows ? h / 2 + d : h / 2;
+            const double v = bloom.at(x, y).r;
+            weight += v;
+            first += v * d;
+            second += v * d * d;
+        }
+        if (weight <= 0.0) return 0.0;
+        const double mean = first / weight;
+        return second / weight - mean * mean;
+    };
+    const double vertical = spread(true);     // across the horizontal line
+    const double horizontal = spread(false);  // across the vertical line
+    EXPECT_GT(horizontal, 2.0) << "no horizontal pass";
+    EXPECT_GT(vertical, 2.0) << "no vertical pass";
+    EXPECT_GT(vertical / horizontal, 1.25) << "vertical " << vertical << " horizontal " << horizontal;
+    EXPECT_LT(vertical / horizontal, 1.8) << "vertical " << vertical << " horizontal " << horizontal;
+}
+
+// Wireframe mode reaches the screen quad's draw here too; the passes must still run without a
+// GL error and leave the framebuffers and program unbound.
+TEST_F(PostProcessingRenderingPipelineTest, WireframeModeRunsWithoutAGLError) {
+    prepareInput(true);
+    wireframeMode = true;
+    for (int view = 0; view < 3; ++view) {
+        postProcessingDebugView = view;
+        process();  // expects no GL error
+    }
+    wireframeMode = false;
+    EXPECT_EQ(glInteger(GL_CURRENT_PROGRAM), 0);
+    EXPECT_EQ(glInteger(GL_DRAW_FRAMEBUFFER_BINDING), 0);
+    EXPECT_EQ(glInteger(GL_READ_FRAMEBUFFER_BINDING), 0);
+}

@@ -4,6 +4,8 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 
@@ -208,4 +210,63 @@ TEST_F(ShadowMappingPipelineTest, NoCameraDrawsNothingAndUnknownStateIsReported)
     _pipeline->draw(_box);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ShadowMappingPipeline::draw wrong state\n");
     EXPECT_EQ(readFrame().rgba, before.rgba);
+}
+
+// The comparison's slope bias is 0 where a surface faces the light head-on, so the reference
+// depth equals the stored one up to rounding, which falls either way: without a floor whole
+// areas or scattered texels turn dark. A wall facing the light exactly, at several depths in
+// the light's box, must come out uniformly lit.
+TEST_F(ShadowMappingPipelineTest, WallFacingTheLightHeadOnShowsNoAcne) {
+    _box->_active = false;
+    setDirectionalLight(DirectionalLight(vec3(0.8f), vec3(0.2f), vec3(0.0f), vec3(0.0f, 0.0f, -1.0f),
+                                         orthographic(-10, 10, -10, 10, -10, 10)));
+    for (float depth : {0.3f, -1.7f, 2.345f}) {
+        // The plane stood up exactly (y becomes z): its normal (0, 0, 1) points at the light.
+        mat4 upright(1.0f);
+        upright[1] = vec4(0.0f, 0.0f, 1.0f, 0.0f);
+        upright[2] = vec4(0.0f, -1.0f, 0.0f, 0.0f);
+        upright[3] = vec4(0.0f, 0.0f, depth, 1.0f);
+        _plane->setLocalMatrix(upright);
+        lookAtFrom(vec3(2.0f, 1.0f, depth + 7.0f), vec3(0.0f, 0.0f, depth));
+        const Image image = renderFrame();
+
+        // Lit: ambient 0.2 + diffuse 0.8 × cos 0 of a 230 albedo; a shadowed texel keeps only 46.
+        int samples = 0, speckles = 0;
+        float darkest = 255.0f;
+        for (int i = 0; i <= 30; ++i)
+            for (int j = 0; j <= 30; ++j) {
+                const auto [x, y] = pixelOf(vec3(-3.0f + 0.2f * i, -3.0f + 0.2f * j, depth));
+                if (x < 0) continue;
+                const float value = image.luminance(x, y);
+                ++samples;
+                darkest = std::min(darkest, value);
+                if (value < 225.0f) ++speckles;
+            }
+        EXPECT_GT(samples, 600) << "wall at z " << depth;
+        EXPECT_EQ(speckles, 0) << "wall at z " << depth << ": darkest " << darkest << " of " << samples;
+    }
+}
+
+// Wireframe mode draws the shaded meshes as lines, but the shadow map stays filled: a depth map
+// of lines would let the light through the casters.
+TEST_F(ShadowMappingPipelineTest, WireframeKeepsTheShadowMapFilled) {
+    wireframeMode = true;
+    const Image image = renderFrame();
+    wireframeMode = false;
+    // A point inside one of the plane's triangles, away from every edge that lines would draw.
+    const vec3 inside(1.5f, 0.0f, 1.5f);
+    const vec4 shadowCoord = shadowBiasMatrix() * directionalLight._projectionMatrix *
+                             directionalLight._viewMatrix * vec4(inside, 1.0f);
+    const int size = ShadowMappingPipeline::kShadowMapSize;
+    float stored = 0.0f;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, _pipeline->_shadowFrameBuffer->_id);
+    glReadPixels(static_cast<int>(shadowCoord.x * size), static_cast<int>(shadowCoord.y * size), 1, 1,
+                 GL_DEPTH_COMPONENT, GL_FLOAT, &stored);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_NEAR(stored, shadowCoord.z, 0.01f) << "the plane's interior is missing from the shadow map";
+    // The shaded pass follows the flag: the plane's interior shows the cleared background.
+    const auto [x, y] = pixelOf(inside);
+    ASSERT_GE(x, 0);
+    EXPECT_LE(maxChannelDifference(image.at(x, y), Rgb{26, 128, 26}), 2);
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <string>
 
 #include "CubemapTexture.h"
 #include "GLSLProgram.h"
@@ -132,4 +134,67 @@ TEST_F(SkyboxRenderPipelineTest, NoCameraDrawsNothing) {
     _pipeline->_camera = nullptr;
     _pipeline->render();
     EXPECT_EQ(readFrame().rgba, before.rgba);
+}
+
+// Each face of the cube map must appear where the camera looks along its axis. Faces of one
+// solid colour each, written here, replace the sky's own; a swapped +X/-X or +Z/-Z pair (in
+// the face order, the upload targets or the shader's direction) shows the opposite colour.
+TEST_F(SkyboxRenderPipelineTest, EverySkyFaceLandsInItsOwnDirection) {
+    struct Face {
+        const char* file;
+        vec3 direction;
+        vec3 up;  // any vector not along the direction
+        Rgb colour;
+    } faces[6] = {
+        {"posx.bmp", {1, 0, 0}, {0, 1, 0}, {220, 30, 30}},   {"negx.bmp", {-1, 0, 0}, {0, 1, 0}, {30, 220, 30}},
+        {"posy.bmp", {0, 1, 0}, {0, 0, -1}, {30, 30, 220}},  {"negy.bmp", {0, -1, 0}, {0, 0, 1}, {220, 220, 30}},
+        {"posz.bmp", {0, 0, 1}, {0, 1, 0}, {220, 30, 220}},  {"negz.bmp", {0, 0, -1}, {0, 1, 0}, {30, 220, 220}},
+    };
+    for (const Face& face : faces)
+        _files.write(face.file, bmpBytes(8, 8, solid(face.colour)));
+    std::string folder = _files.path();
+    for (char& c : folder)
+        if (c == '/') c = '\\';
+    _pipeline->_cubemap = std::make_shared<CubemapTexture>(folder, "posx.bmp", "negx.bmp", "posy.bmp", "negy.bmp",
+                                                           "posz.bmp", "negz.bmp");
+    for (const Face& face : faces) {
+        const vec3 eye(3.0f, -2.0f, 5.0f);  // where the camera stands must not matter
+        _camera->_position = eye;
+        _camera->_viewMatrix = lookAt(eye, eye + face.direction, face.up);
+        clearFrame();
+        _pipeline->render();
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        const Image image = readFrame();
+        const Rgb centre = image.at(image.width / 2, image.height / 2);
+        EXPECT_LE(maxChannelDifference(centre, face.colour), 2)
+            << face.file << " looking along " << face.direction.x << "," << face.direction.y << ","
+            << face.direction.z << " shows " << centre.r << "," << centre.g << "," << centre.b;
+    }
+}
+
+// Wireframe mode draws the cube's vertex pairs as lines: looking at the middle of the first one
+// shows a sky-coloured line there, with the cleared background all around it.
+TEST_F(SkyboxRenderPipelineTest, WireframeDrawsTheSkyAsLines) {
+    const std::vector<vec3>& vertices = _pipeline->_cubeMesh->_vertexBuffer._vertices;
+    ASSERT_GE(vertices.size(), 2u);
+    const vec3 middle = glm::normalize(0.5f * (vertices[0] + vertices[1]));
+    const vec3 up = std::abs(middle.y) < 0.9f ? vec3(0, 1, 0) : vec3(1, 0, 0);
+    wireframeMode = true;
+    _camera->_position = vec3(0.0f);
+    _camera->_viewMatrix = lookAt(vec3(0.0f), middle, up);
+    clearFrame();
+    _pipeline->render();
+    wireframeMode = false;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    const Image image = readFrame();
+    int cleared = 0, lineNearCentre = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const bool background = maxChannelDifference(image.at(x, y), kClearColour) <= 2;
+            if (background) ++cleared;
+            if (!background && std::abs(x - image.width / 2) <= 1 && std::abs(y - image.height / 2) <= 1)
+                ++lineNearCentre;
+        }
+    EXPECT_GT(cleared, image.width * image.height * 9 / 10) << "the sky is filled, not drawn as lines";
+    EXPECT_GT(lineNearCentre, 0) << "no sky line where the first edge lies";
 }

@@ -52,6 +52,33 @@ TEST(DecodeBMP, ShortSizeFieldStillCoversEveryPaddedRowWithZeros) {
     for (size_t i = 9; i < image.pixels.size(); ++i) EXPECT_EQ(image.pixels[i], 0) << i;
 }
 
+// The size field may promise more than the file holds: the rows that are there are read and the
+// rest stay zero, and the buffer is sized by the padded rows alone, not by the size field.
+TEST(DecodeBMP, OversizedSizeFieldReadsThePixelsThatAreThere) {
+    struct Case {
+        const char* name;
+        uint32_t sizeField;
+        long dataBytes;  // -1: every padded row
+    } cases[] = {
+        {"complete file", 1000000, -1},
+        {"complete file, size field at its maximum", 0xFFFFFFFFu, -1},
+        {"short file", 1000000, 30},
+        {"short file, zero size field", 0, 30},
+    };
+    const int width = 4, height = 4;
+    const size_t needed = bmpStride(width) * height;
+    for (const Case& c : cases) {
+        const std::string file = makeBMP(width, height, c.sizeField, c.dataBytes);
+        const size_t present = file.size() - 54;
+        BMPImage image;
+        std::string message;
+        ASSERT_TRUE(decodeBMP(file, "a.bmp", image, message)) << c.name << ": " << message;
+        ASSERT_EQ(image.pixels.size(), needed) << c.name;
+        EXPECT_EQ(std::string(image.pixels.begin(), image.pixels.begin() + present), file.substr(54)) << c.name;
+        for (size_t i = present; i < needed; ++i) EXPECT_EQ(image.pixels[i], 0) << c.name << " byte " << i;
+    }
+}
+
 struct RejectedBMP {
     const char* name;
     std::string bytes;
@@ -86,9 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedBMP{"WrongSignature", withSignature(makeBMP(2, 2, 0), "MB"), "Not a correct BMP file\n"},
         RejectedBMP{"ThirtyTwoBits", makeBMP(2, 2, 0, -1, 32), "Not a correct BMP file\n"},
         RejectedBMP{"Compressed", makeBMP(2, 2, 0, -1, 24, 1), "Not a correct BMP file\n"},
-        RejectedBMP{"SizeFieldBeyondFile", makeBMP(4, 4, 1000000), "promises 1000000 bytes"},
-        RejectedBMP{"TruncatedPixelData", makeBMP(4, 4, 48, 20), "promises 48 bytes of pixel data but holds 20"},
-        RejectedBMP{"TruncatedWithZeroSizeField", makeBMP(4, 4, 0, 10), "promises 48 bytes"},
+        // Less than a quarter of the pixel data: 11 of 48 bytes is refused, 12 is read (below).
+        RejectedBMP{"MostPixelDataMissing", makeBMP(4, 4, 48, 11),
+                    "holds 11 bytes of pixel data, its 4 x 4 image needs 48"},
+        RejectedBMP{"MostPixelDataMissingZeroSizeField", makeBMP(4, 4, 0, 2), "holds 2 bytes"},
+        // A bare header declaring the largest accepted image: refused before 768 MiB are allocated.
+        RejectedBMP{"HugeImageInAHeaderOnlyFile", makeBMP(16384, 16384, 0, 0),
+                    "holds 0 bytes of pixel data, its 16384 x 16384 image needs 805306368"},
         RejectedBMP{"ZeroWidth", makeBMP(0, 4, 0), "unsupported dimensions 0 x 4"},
         RejectedBMP{"NegativeHeight", makeBMP(2, -2, 0), "unsupported dimensions 2 x -2"},
         RejectedBMP{"AbsurdWidth", makeBMP(2000000000, 1, 0, 0), "unsupported dimensions 2000000000 x 1"},
@@ -98,8 +129,36 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DecodeBMP, NamesTheFileInSizeMessages) {
     BMPImage image;
     std::string message;
-    EXPECT_FALSE(decodeBMP(makeBMP(4, 4, 1000), "resources\\textures\\x.bmp", image, message));
+    EXPECT_FALSE(decodeBMP(makeBMP(4, 4, 1000, 0), "resources\\textures\\x.bmp", image, message));
     EXPECT_NE(message.find("resources\\textures\\x.bmp"), std::string::npos) << message;
+}
+
+TEST(DecodeBMP, AQuarterOfThePixelDataIsEnough) {
+    BMPImage image;
+    std::string message;
+    EXPECT_TRUE(decodeBMP(makeBMP(4, 4, 48, 12), "a.bmp", image, message)) << message;
+    EXPECT_EQ(image.pixels.size(), 48u);
+}
+
+// The caller passes the texture size limit of its GL; an image beyond it would fail to upload.
+TEST(DecodeBMP, ImageBeyondTheTextureSizeLimitIsRefused) {
+    struct Case {
+        int width, height;
+        bool accepted;
+    } cases[] = {{8, 8, true}, {9, 8, false}, {8, 9, false}, {1, 8, true}};
+    for (const Case& c : cases) {
+        BMPImage image;
+        std::string message;
+        EXPECT_EQ(decodeBMP(makeBMP(c.width, c.height, 0), "big.bmp", image, message, 8), c.accepted)
+            << c.width << " x " << c.height;
+        if (!c.accepted) {
+            EXPECT_NE(message.find("big.bmp is " + std::to_string(c.width) + " x " + std::to_string(c.height) +
+                                   ", larger than the 8 x 8 this OpenGL accepts"),
+                      std::string::npos)
+                << message;
+            EXPECT_TRUE(image.pixels.empty());
+        }
+    }
 }
 
 // 8 x 8 DXT1 with its full chain: 32 + 8 + 8 + 8 bytes.
