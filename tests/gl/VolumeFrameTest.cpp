@@ -530,13 +530,15 @@ float edgeSpread(const std::vector<float>& profile, int x0, int x1) {
 
 TEST_F(VolumeFrameTest, EdgeBlurredAtTheFocalPlaneOrNotWideningAwayFromIt) {
     // A box of half size 0.25 (slice-frame radius 0.433), 256 voxels across so that the edge
-    // itself is sharp to a fraction of a pixel, slab 4 voxels (0.0156 world units) thick.
+    // itself is sharp to a fraction of a pixel, slab 6 voxels (0.023 world units) thick.
     const float boxHalf = 0.25f;
     auto volume = makeVolume("edge", {256, 8, 128}, [](const vec3& p) {
-        return p.x > 0.0f && std::fabs(p.z) < 0.03125f ? bone : 0;
+        return p.x > 0.0f && std::fabs(p.z) < 0.046875f ? bone : 0;
     });
-    const float rate = 100.0f;  // slice spacing 0.0043: the slab spans between three and four
-    addVolume(volume, rate, rate, vec3(0.0f), boxHalf);
+    // Slice spacing 0.0072: the slab spans about three slices, each stopping nine tenths of the
+    // light at twice the reference rate.
+    const float rate = 60.0f;
+    addVolume(volume, rate, 2.0f * rate, vec3(0.0f), boxHalf);
     const float spacing = boxHalf * std::sqrt(3.0f) / rate;
 
     const EdgeCase cases[] = {
