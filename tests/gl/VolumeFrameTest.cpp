@@ -38,6 +38,7 @@ constexpr float quantum = 1.0f / 255.0f;
 
 constexpr int bone = 127;    // density 1: ivory, two thirds of the light stopped per reference slice
 constexpr int tissue = 38;   // density 0.3: orange, 0.4 % of the light stopped per reference slice
+constexpr int halfBone = 64; // density 0.5: a fifth of the light stopped per reference slice
 
 // Takes the focus texts the pipeline reports; the engine always has a game manager.
 class TitleSink : public IGameManager {
@@ -227,6 +228,7 @@ struct UniformCase {
     float rate;
     float reference;
     enum Light { None, Attached, NotFlaggedAsLight } light;
+    bool focalPointInside;  // both stacks drawn, the front stack last; otherwise the back stack only
 };
 
 struct FloatCheck {
@@ -272,11 +274,11 @@ float distanceToLattice(float value, float start, float step) {
 TEST_F(VolumeFrameTest, UniformDiffersFromTheValueTheFrameDefines) {
     const UniformCase cases[] = {
         {"direction light, reference rate above the rate, focal point inside", {0.9f, 0.7f, 1.3f},
-         {0.2f, -0.1f, 0.0f}, 40.0f, 100.0f, UniformCase::None},
+         {0.2f, -0.1f, 0.0f}, 40.0f, 100.0f, UniformCase::None, true},
         {"attached light, negative rate", {-0.6f, 0.5f, 1.6f}, {0.3f, 0.0f, -0.2f}, -40.0f, 40.0f,
-         UniformCase::Attached},
+         UniformCase::Attached, true},
         {"light node not flagged as a light, focal point in front of the volume", {1.5f, -2.0f, 3.5f},
-         {0.3f, -0.2f, 0.1f}, 25.0f, 10.0f, UniformCase::NotFlaggedAsLight},
+         {0.3f, -0.2f, 0.1f}, 25.0f, 10.0f, UniformCase::NotFlaggedAsLight, false},
     };
     auto volume = makeVolume("ball", {8, 8, 8}, [](const vec3& p) { return glm::length(p) < 0.6f ? bone : 0; });
 
@@ -331,6 +333,7 @@ TEST_F(VolumeFrameTest, UniformDiffersFromTheValueTheFrameDefines) {
         const float zEye = eyeInFrame.z / eyeInFrame.w;
         const float zFocus = std::clamp((inverseFrame * vec4(c.eye - w, 1.0f)).z, -1.0f, 1.0f);
         const float eyeLimit = zEye - cam._near;
+        ASSERT_EQ(zFocus < 1.0f, c.focalPointInside) << "fixture: zFocus " << zFocus;
         // Rounding in the pipeline's own frame must not move a slice across the focal point
         // (a clamped focal point is exactly -1 or 1 in both).
         if (std::fabs(zFocus) < 1.0f) {
@@ -595,7 +598,8 @@ TEST_F(VolumeFrameTest, EdgeBlurredAtTheFocalPlaneOrNotWideningAwayFromIt) {
 
 TEST_F(VolumeFrameTest, OpacityNotCorrectedForTheReferenceRate) {
     // 32 voxels deep: the slab is 4 voxels, 0.25 units, thick.
-    auto volume = makeVolume("slab", {16, 16, 32}, [](const vec3& p) { return std::fabs(p.z) < 0.125f ? 64 : 0; });
+    auto volume =
+        makeVolume("slab", {16, 16, 32}, [](const vec3& p) { return std::fabs(p.z) < 0.125f ? halfBone : 0; });
     const float rate = 20.0f;
     VolumetricObject* node = addVolume(volume, rate, rate);
     lookAtFrom(vec3(0.0f, 0.0f, 3.0f), vec3(0.0f));
