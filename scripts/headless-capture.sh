@@ -1,55 +1,109 @@
 #!/usr/bin/env bash
-# Runs the demo on the current (virtual) display, waits for its first drawn frames plus
-# WAIT_SECONDS, saves the window as SCREENSHOT, sends Escape, and returns the demo's exit status.
-# Used by run-demo.sh without a display and for the README screenshot.
+# Runs the demo on the current (virtual) display, waits until it has presented CAPTURE_FRAMES
+# frames (default 2) and then WAIT_SECONDS more (default 0), saves the window as SCREENSHOT,
+# sends Escape, and returns the demo's exit status. Used by run-demo.sh without a display and
+# for the README screenshot.
+#
+# A preloaded probe (scripts/capture-frame-probe.c, built next to NIMBREL_BIN) logs every buffer
+# swap, so the capture waits for frames that were really presented, however slow they are; the
+# window title is no signal, since frames of half a second or more never update it. The second
+# swap is waited for because the window then holds a finished frame whatever the X server did
+# with the first one. Gives up with a message, and no screenshot, when the frames have not come
+# after TIMEOUT_SECONDS (default 900) or the demo ends first. Prints what it waits for every
+# REPORT_SECONDS (default 10).
 set -uo pipefail
 : "${NIMBREL_BIN:?}" "${SCREENSHOT:?}"
-WAIT_SECONDS="${WAIT_SECONDS:-5}"
-TIMEOUT_SECONDS="${TIMEOUT_SECONDS:-300}"
+CAPTURE_FRAMES="${CAPTURE_FRAMES:-2}"
+WAIT_SECONDS="${WAIT_SECONDS:-0}"
+TIMEOUT_SECONDS="${TIMEOUT_SECONDS:-900}"
+REPORT_SECONDS="${REPORT_SECONDS:-10}"
+SCRIPT_DIR=$(cd "$(dirname "$0")" && pwd)
 
-"$NIMBREL_BIN" "$@" &
+say() { echo "capture: $*" >&2; }
+
+source "$SCRIPT_DIR/capture-frame-probe.bash"
+preload=$(frame_probe_preload "$NIMBREL_BIN") || exit 1
+
+frame_log=$(mktemp)
+rm -f "$SCREENSHOT"
+LD_PRELOAD="$preload" NIMBREL_FRAME_LOG="$frame_log" "$NIMBREL_BIN" "$@" &
 pid=$!
+trap 'kill "$pid" 2>/dev/null; rm -f "$frame_log"' EXIT
 
 find_window() { xdotool search --name "$1" 2>/dev/null | head -n1 || true; }
+presented() { wc -l <"$frame_log"; }
+frame_seconds() { awk -v n="$1" '$2 == n { print $4; exit }' "$frame_log"; }
+
+# Ends the demo without a screenshot: the frames never came.
+give_up() {
+  say "$1; no screenshot taken."
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  exit 1
+}
 
 wid=""
-deadline=$((SECONDS + TIMEOUT_SECONDS))
-# The window exists once start-up (dataset loading included) is over.
-while kill -0 "$pid" 2>/dev/null && (( SECONDS < deadline )); do
-  wid=$(find_window "Vantor Engine|Nimbrel!")
-  [[ -n "$wid" ]] && break
+start=$SECONDS
+next_report=$((start + REPORT_SECONDS))
+window_at=""
+while :; do
+  n=$(presented)
+  [[ -z "$wid" ]] && wid=$(find_window "Vantor Engine|Nimbrel!") && [[ -n "$wid" ]] && window_at=$SECONDS
+  (( n >= CAPTURE_FRAMES )) && [[ -n "$wid" ]] && break
+  if ! kill -0 "$pid" 2>/dev/null; then
+    wait "$pid"; status=$?
+    say "The demo ended (exit status $status) after presenting $n frames (see its messages above); no screenshot taken."
+    kill "$pid" 2>/dev/null; rm -f "$frame_log"; trap - EXIT
+    exit $(( status ? status : 1 ))
+  fi
+  waited=$((SECONDS - start))
+  if (( waited >= TIMEOUT_SECONDS )); then
+    give_up "Gave up after $waited s: the demo presented $n of the $CAPTURE_FRAMES frames the screenshot waits for (TIMEOUT_SECONDS=$TIMEOUT_SECONDS; a smaller window or sampling rate draws faster)"
+  fi
+  if (( SECONDS >= next_report )); then
+    if [[ -z "$wid" ]]; then
+      say "waiting for the demo's window (start-up): ${waited} s"
+    elif (( n == 0 )); then
+      say "waiting for the first frame to be presented: ${waited} s (window open for $((SECONDS - window_at)) s)"
+    else
+      say "waiting for frame $((n + 1)) of $CAPTURE_FRAMES to be presented: ${waited} s (frame 1 came after $(frame_seconds 1) s)"
+    fi
+    next_report=$((SECONDS + REPORT_SECONDS))
+  fi
   sleep 0.5
 done
-if [[ -z "$wid" ]]; then
-  echo "The demo did not open its window (see its messages above)." >&2
-  kill "$pid" 2>/dev/null
-  wait "$pid"
-  exit 1
-fi
-# The title becomes the statistics line at the first updated frame. Frames slower than half a
-# second are drawn without updates (large windows on a software renderer), so after a while
-# the capture goes ahead without it.
-title_deadline=$((SECONDS + 30))
-while kill -0 "$pid" 2>/dev/null && (( SECONDS < title_deadline )); do
-  [[ -n "$(find_window "Nimbrel!")" ]] && break
-  sleep 0.5
-done
-sleep "$WAIT_SECONDS"
+first=$(frame_seconds 1); last=$(frame_seconds "$CAPTURE_FRAMES")
+say "frame 1 presented after $first s, frame $CAPTURE_FRAMES after $last s" \
+    "($(awk -v a="$first" -v b="$last" -v n="$CAPTURE_FRAMES" 'BEGIN { printf "%.2f", (b - a) / (n > 1 ? n - 1 : 1) }') s per frame)"
+(( WAIT_SECONDS > 0 )) && sleep "$WAIT_SECONDS"
+
 mkdir -p "$(dirname "$SCREENSHOT")"
-import -window "$wid" "$SCREENSHOT"
+if ! import -window "$wid" "$SCREENSHOT.part.png"; then
+  rm -f "$SCREENSHOT.part.png"
+  give_up "Reading the window failed"
+fi
+mv -f "$SCREENSHOT.part.png" "$SCREENSHOT"
+say "screenshot taken after $(presented) presented frames; sending Escape, which the demo sees after the frame it is drawing"
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" Escape 2>/dev/null || true
 xdotool key Escape 2>/dev/null || true
 # Escape is seen after the frame being drawn; give slow frames time, then stop waiting.
-for _ in $(seq 1 600); do
-  kill -0 "$pid" 2>/dev/null || break
+end_deadline=$((SECONDS + 600))
+next_report=$((SECONDS + REPORT_SECONDS))
+while kill -0 "$pid" 2>/dev/null && (( SECONDS < end_deadline )); do
+  if (( SECONDS >= next_report )); then
+    say "waiting for the demo to end after Escape: $((SECONDS - end_deadline + 600)) s"
+    next_report=$((SECONDS + REPORT_SECONDS))
+  fi
   sleep 0.5
 done
 if kill -0 "$pid" 2>/dev/null; then
-  echo "The demo did not end after Escape; stopping it." >&2
+  say "The demo did not end after Escape; stopping it."
   kill "$pid"
 fi
 wait "$pid"
 status=$?
+rm -f "$frame_log"
+trap - EXIT
 echo "Screenshot saved to $SCREENSHOT"
 exit $status
