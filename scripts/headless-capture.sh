@@ -32,7 +32,7 @@ trap 'kill "$pid" 2>/dev/null; rm -f "$frame_log"' EXIT
 
 find_window() { xdotool search --name "$1" 2>/dev/null | head -n1 || true; }
 presented() { wc -l <"$frame_log"; }
-frame_seconds() { awk -v n="$1" '$2 == n { print $4; exit }' "$frame_log"; }
+frame_seconds() { awk -v n="$1" '$2 == n { printf "%.1f", $4; exit }' "$frame_log"; }
 
 # Ends the demo without a screenshot: the frames never came.
 give_up() {
@@ -40,6 +40,15 @@ give_up() {
   kill "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
   exit 1
+}
+
+# Ends the capture when the demo ended before the frames the screenshot waits for.
+ended_early() {
+  local status
+  wait "$pid"; status=$?
+  say "The demo ended (exit status $status) after presenting $(presented) frames (see its messages above); no screenshot taken."
+  rm -f "$frame_log"; trap - EXIT
+  exit $(( status ? status : 1 ))
 }
 
 wid=""
@@ -50,12 +59,7 @@ while :; do
   n=$(presented)
   [[ -z "$wid" ]] && wid=$(find_window "Vantor Engine|Nimbrel!") && [[ -n "$wid" ]] && window_at=$SECONDS
   (( n >= CAPTURE_FRAMES )) && [[ -n "$wid" ]] && break
-  if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid"; status=$?
-    say "The demo ended (exit status $status) after presenting $n frames (see its messages above); no screenshot taken."
-    kill "$pid" 2>/dev/null; rm -f "$frame_log"; trap - EXIT
-    exit $(( status ? status : 1 ))
-  fi
+  kill -0 "$pid" 2>/dev/null || ended_early
   waited=$((SECONDS - start))
   if (( waited >= TIMEOUT_SECONDS )); then
     give_up "Gave up after $waited s: the demo presented $n of the $CAPTURE_FRAMES frames the screenshot waits for (TIMEOUT_SECONDS=$TIMEOUT_SECONDS; a smaller window or sampling rate draws faster)"
@@ -72,9 +76,35 @@ while :; do
   fi
   sleep 0.5
 done
-first=$(frame_seconds 1); last=$(frame_seconds "$CAPTURE_FRAMES")
-say "frame 1 presented after $first s, frame $CAPTURE_FRAMES after $last s" \
-    "($(awk -v a="$first" -v b="$last" -v n="$CAPTURE_FRAMES" 'BEGIN { printf "%.2f", (b - a) / (n > 1 ? n - 1 : 1) }') s per frame)"
+# The engine updates the camera, which is what computes its view matrix (the identity until
+# then), only in loop passes shorter than half a second, so after a slow first frame the
+# second one still shows the identity view. When frames come about that fast, wait (at most
+# 5 frames more) for one drawn after such a pass; slower frames never update the camera.
+updated_from() {  # the first frame drawn after a pass under half a second, going by the swaps
+  awk 'NR > 1 && $4 - prev < 0.5 { print NR + 1; exit } { prev = $4 }' "$frame_log"
+}
+last_interval() { tail -n 2 "$frame_log" | awk 'NR == 1 { a = $4 } NR == 2 { print $4 - a }'; }
+more_limit=$(( $(presented) + 5 ))
+while :; do
+  kill -0 "$pid" 2>/dev/null || ended_early
+  n=$(presented); target=$(updated_from)
+  if [[ -n "$target" ]]; then
+    (( n >= target )) && break
+  else
+    awk -v d="$(last_interval)" 'BEGIN { exit !(d >= 1.0) }' && break
+  fi
+  (( n >= more_limit )) && break
+  sleep 0.1
+done
+# Wall and processor seconds of the first and the last awaited frame, for the user's idea of
+# the frame time (the processor time does not depend on what else the machine is doing).
+say "$(awk -v n="$CAPTURE_FRAMES" '
+  $2 == 1 { t1 = $4; c1 = $6 } $2 == n { tn = $4; cn = $6 }
+  END {
+    printf "frame 1 presented %.1f s after the start (%.1f s of processor time)", t1, c1
+    if (n > 1) printf "; frame %d after %.1f s: %.2f s per frame (%.2f s of processor time)",
+                      n, tn, (tn - t1) / (n - 1), (cn - c1) / (n - 1)
+  }' "$frame_log")"
 (( WAIT_SECONDS > 0 )) && sleep "$WAIT_SECONDS"
 
 mkdir -p "$(dirname "$SCREENSHOT")"
