@@ -62,6 +62,7 @@ while :; do
   kill -0 "$pid" 2>/dev/null || ended_early
   waited=$((SECONDS - start))
   if (( waited >= TIMEOUT_SECONDS )); then
+    [[ -z "$wid" ]] && (( n >= CAPTURE_FRAMES )) && give_up "Gave up after $waited s: no window titled 'Vantor Engine' or 'Nimbrel!' was found"
     give_up "Gave up after $waited s: the demo presented $n of the $CAPTURE_FRAMES frames the screenshot waits for (TIMEOUT_SECONDS=$TIMEOUT_SECONDS; a smaller window or sampling rate draws faster)"
   fi
   if (( SECONDS >= next_report )); then
@@ -94,7 +95,7 @@ while :; do
   else
     awk -v d="$(last_interval)" 'BEGIN { exit !(d >= 1.0) }' && break
   fi
-  (( n >= more_limit )) && break
+  (( n >= more_limit || SECONDS - start >= TIMEOUT_SECONDS )) && break
   sleep 0.1
 done
 # Wall and processor seconds of the first and the last awaited frame, for the user's idea of
