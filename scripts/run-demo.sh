@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, generates the chosen dataset if it is missing, and runs the
 # demo with the given command line: [width height [refresh [fullscreen [dataset [rate]]]]].
-# Without a display it runs under Xvfb, saves a screenshot after a few seconds, ends the demo
-# with Escape and prints where the screenshot is (SCREENSHOT=path and WAIT_SECONDS=n override).
+# Without a display it runs under Xvfb through scripts/headless-capture.sh, which saves a
+# screenshot once the demo has presented its first frames (however long they take), ends the
+# demo with Escape and prints where the screenshot is. SCREENSHOT=path, WAIT_SECONDS=n (extra
+# wait after the frames) and TIMEOUT_SECONDS=n (give up when the frames have not come) override.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -22,6 +24,5 @@ fi
 
 mkdir -p out
 export SCREENSHOT="${SCREENSHOT:-$PWD/out/screenshot.png}"
-export WAIT_SECONDS="${WAIT_SECONDS:-5}"
 export NIMBREL_BIN="$BUILD_DIR/nimbrel"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/headless-capture.sh "$@"

@@ -39,3 +39,24 @@ send_key() {
 expect_line() {  # file, exact line
   grep -qxF -- "$2" "$1" || fail "missing line '$2' in $(basename "$1"): $(cat "$1")"
 }
+
+# Prepares the frame probe for $NIMBREL (scripts/capture-frame-probe.c): PROBE_PRELOAD becomes
+# the LD_PRELOAD value that loads it and FRAME_LOG the file $1, to which it adds one line per
+# presented frame once the demo is started with NIMBREL_FRAME_LOG="$FRAME_LOG".
+use_frame_probe() {
+  source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/capture-frame-probe.bash"
+  PROBE_PRELOAD=$(frame_probe_preload "$NIMBREL") || fail "could not build the frame probe"
+  FRAME_LOG=$1
+  : >"$FRAME_LOG"
+}
+
+# Waits up to $2 seconds until the demo (APP_PID) has presented $1 frames: the window then holds
+# a drawn frame, however slow the renderer is.
+wait_for_frames() {
+  local deadline=$((SECONDS + ${2:-300}))
+  while (( $(wc -l <"$FRAME_LOG") < $1 )); do
+    kill -0 "$APP_PID" 2>/dev/null || return 1
+    (( SECONDS < deadline )) || return 1
+    sleep 0.3
+  done
+}

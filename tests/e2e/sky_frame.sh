@@ -7,16 +7,15 @@ source "$(dirname "$0")/common.bash"
 ensure_display "$@"
 ensure_dataset 0
 
-out=$(mktemp); err=$(mktemp); shot=$(mktemp --suffix=.png)
-trap 'rm -f "$out" "$err" "$shot"; kill "$APP_PID" 2>/dev/null' EXIT
-"$NIMBREL" 320 240 60 0 0 50 >"$out" 2>"$err" &
+out=$(mktemp); err=$(mktemp); shot=$(mktemp --suffix=.png); frames=$(mktemp)
+trap 'rm -f "$out" "$err" "$shot" "$frames"; kill "$APP_PID" 2>/dev/null' EXIT
+use_frame_probe "$frames"
+LD_PRELOAD="$PROBE_PRELOAD" NIMBREL_FRAME_LOG="$FRAME_LOG" "$NIMBREL" 320 240 60 0 0 50 >"$out" 2>"$err" &
 APP_PID=$!
-# A frame of 0.5 s or more updates no title, so the statistics title is only waited for a while:
-# once the loop runs, a few seconds are enough for frames to reach the window.
 wid=$(wait_for_window "Vantor Engine|Nimbrel!" 300) || fail "no window; stdout: $(cat "$out") stderr: $(cat "$err")"
-for _ in $(seq 1 100); do grep -qxF "VantorEngine run start" "$out" && break; sleep 0.2; done
-for _ in $(seq 1 20); do xdotool getwindowname "$wid" 2>/dev/null | grep -q "^Nimbrel!" && break; sleep 0.5; done
-sleep 1
+# The screenshot waits for presented frames (counted by the probe), not for the title, which
+# frames of half a second or more never update.
+wait_for_frames 2 300 || fail "no 2 frames presented; stdout: $(cat "$out") stderr: $(cat "$err")"
 import -window "$wid" "$shot" || fail "screenshot failed"
 send_key "$wid" Escape
 wait "$APP_PID"; status=$?
