@@ -55,11 +55,7 @@ void Camera::update(double dt) {
         _verticalAngle += _mouseSpeed * static_cast<float>(static_cast<double>(halfHeight) - cursorY);
     }
 
-    const float h = _horizontalAngle;
-    const float v = _verticalAngle;
-    _direction = vec3(std::cos(v) * std::sin(h), std::sin(v), std::cos(v) * std::cos(h));
-    _right = vec3(std::sin(h - kQuarterTurn), 0.0f, std::cos(h - kQuarterTurn));
-    const vec3 up = glm::cross(_right, _direction);
+    const vec3 up = orient();
 
     if (hasInput) {
         const auto held = [this](int key) { return _input.getKey(window, key) == GLFW_PRESS ? 1.0f : 0.0f; };
@@ -71,6 +67,19 @@ void Camera::update(double dt) {
         _position += movement * (seconds * _speed * factor);
     }
 
+    _viewMatrix = lookAt(_position, _position + _direction, up);
+}
+
+vec3 Camera::orient() {
+    const float h = _horizontalAngle;
+    const float v = _verticalAngle;
+    _direction = vec3(std::cos(v) * std::sin(h), std::sin(v), std::cos(v) * std::cos(h));
+    _right = vec3(std::sin(h - kQuarterTurn), 0.0f, std::cos(h - kQuarterTurn));
+    return glm::cross(_right, _direction);
+}
+
+void Camera::updateViewMatrix() {
+    const vec3 up = orient();
     _viewMatrix = lookAt(_position, _position + _direction, up);
 }
 

@@ -30,6 +30,10 @@ public:
     virtual void update(double dt);
     // Copies windowSettings width × height of the colour image to the window.
     virtual void present();
+    // The view from the current position and angles without reading any input. The main loop
+    // calls it before the first frame, so frames too slow to update still see the scene
+    // from where the camera was placed rather than from the origin.
+    void updateViewMatrix();
 
     vec3 _position = vec3(0.0f, 2.0f, 25.0f);
     vec3 _direction = vec3(1.0f, 0.0f, 0.0f);
@@ -48,6 +52,10 @@ public:
     float _far = 50.0f;
     // GLFW on the engine window unless a test substitutes its own input.
     Input _input{};
+
+private:
+    // Direction and right vector from the angles; returns the up vector.
+    vec3 orient();
 };
 
 }  // namespace VantorEngine

@@ -150,6 +150,8 @@ int init(int argc, char** argv) {
 int run() {
     std::cout << "VantorEngine run start" << std::endl;
     updateBackgroundMusic();
+    // Passes slower than the update limit never update the camera: give it its placed view now.
+    if (camera) camera->updateViewMatrix();
     do {
         const double now = glfwGetTime();
         const double dt = now - lastFrameTime;

@@ -187,3 +187,27 @@ TEST_F(EngineLoopTest, RunDrawsThePassInWhichCloseIsRequestedAndTimesItFromTheLa
     EXPECT_GT(fps, 1.0 / (10.0 + (after - before)) * 0.999);
     EXPECT_LE(fps, 1.0 / 10.0);
 }
+
+// Fault caught: a loop whose every pass is too slow to update draws the scene from the origin
+// (the view matrix of a camera that was never updated) instead of from where the camera stands.
+TEST_F(EngineLoopTest, SlowPassesStillSeeFromWhereTheCameraWasPlaced) {
+    _camera->_position = vec3(0.0f, 0.0f, 3.0f);
+    _camera->_horizontalAngle = 3.14f;  // looking along -z
+    _camera->_verticalAngle = 0.0f;
+    lastFrameTime = glfwGetTime() - 10.0;
+    glfwSetWindowShouldClose(window, GLFW_TRUE);
+    testing::internal::CaptureStdout();
+    run();
+    testing::internal::GetCapturedStdout();
+
+    ASSERT_EQ(_log, kDrawOnlyPass);
+    // The eye maps to the origin of eye space and the point one unit ahead of it onto -z.
+    const vec4 eye = _camera->_viewMatrix * vec4(0.0f, 0.0f, 3.0f, 1.0f);
+    const vec4 ahead = _camera->_viewMatrix * vec4(0.0f, 0.0f, 2.0f, 1.0f);
+    EXPECT_NEAR(eye.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(eye.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(eye.z, 0.0f, 1e-5f);
+    EXPECT_NEAR(ahead.x, 0.0f, 2e-3f);
+    EXPECT_NEAR(ahead.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(ahead.z, -1.0f, 1e-5f);
+}
