@@ -140,11 +140,8 @@ int textureLoad(int size, int threads) {
 
     const double cpu = processCpuMs();
     const auto start = Clock::now();
-    std::unique_ptr<int8_t[]> buffer(new int8_t[bytes]);
-    convertRawData(d, samples.data(), buffer.get(), threads);
-    VolumeSamples().swap(samples);
-    computeGradients(d, buffer.get(), threads);
-    filterGradients(d, buffer.get(), threads);
+    GraphicsBuffer buffer = allocateGraphicsBuffer(bytes);
+    preprocessVolume(d, samples.data(), buffer.get(), threads);
     const double wall = msSince(start);
     const double used = processCpuMs() - cpu;
 

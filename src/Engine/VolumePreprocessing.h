@@ -5,6 +5,7 @@
 // spread over worker threads; results do not depend on the thread count.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "VolumeDescription.h"
 
@@ -41,6 +42,19 @@ void computeGradients(const VolumeDescription& description, int8_t* buffer, int 
 // In-place average of channels 0..2 over each voxel's in-volume 3 x 3 x 3 neighbourhood, walking
 // z, then y, then x: neighbours earlier in the walk contribute their already-filtered values.
 void filterGradients(const VolumeDescription& description, int8_t* buffer, int threads = 0);
+
+// Conversion, gradients and filter in one sweep over the buffer: the same bytes as
+// convertRawData, computeGradients and filterGradients in turn, but each voxel of `buffer` is
+// written once, by the worker that computes it, so a fresh buffer is first touched there.
+void preprocessVolume(const VolumeDescription& description, const uint16_t* samples, int8_t* buffer,
+                      int threads = 0);
+
+// Storage for a graphics buffer, released with std::free.
+using GraphicsBuffer = std::unique_ptr<int8_t[], void (*)(void*)>;
+
+// Uninitialised storage for `bytes` bytes; large buffers are aligned to and ask for transparent
+// huge pages, which cuts the cost of first touching them. Empty when the memory is not there.
+GraphicsBuffer allocateGraphicsBuffer(size_t bytes);
 
 // Integer division truncating toward zero for |numerator| <= maxFilterSum and
 // 1 <= divisor <= 27, by multiplication; exposed so it can be checked exhaustively.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -74,23 +75,22 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
 
     const VolumeDescription& d = _volDescription;
     const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
-    // convertRawData writes every voxel, so the buffer needs no clearing first.
-    std::unique_ptr<int8_t[]> buffer(new int8_t[bytes]);
 
+    // The three passes run as one sweep that writes each voxel once; the console lines keep
+    // their order around it.
     printLine(progress, "Converting raw data to graphics data...");
-    progress.show("converting", -1.0);
-    convertRawData(d, samples.data(), buffer.get());
-    VolumeSamples().swap(samples);
+    progress.show("converting and computing gradients", -1.0);
+    GraphicsBuffer buffer = allocateGraphicsBuffer(bytes);
+    if (!buffer) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "Cannot allocate %zu bytes for the volume %s.\n", bytes, d._path.c_str());
+        std::exit(EXIT_FAILURE);
+    }
+    preprocessVolume(d, samples.data(), buffer.get());
     printLine(progress, "Converting finished");
-
     printLine(progress, "Pre-calculate gradients...");
-    progress.show("computing gradients", -1.0);
-    computeGradients(d, buffer.get());
     printLine(progress, "Pre-calculation finished");
-
     printLine(progress, "Filtering gradients...");
-    progress.show("filtering gradients", -1.0);
-    filterGradients(d, buffer.get());
     printLine(progress, "Filtering finished");
 
     progress.show("uploading", -1.0);
@@ -105,6 +105,9 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
                  buffer.get());
     glBindTexture(GL_TEXTURE_3D, 0);
     progress.finish();
+    // Released after the upload, not between the passes: unmapping 256 MiB of samples is not
+    // free, and both lists exist at the same time anyway.
+    VolumeSamples().swap(samples);
 }
 
 VolumeTexture::~VolumeTexture() {
