@@ -99,7 +99,8 @@ VolumeReadResult parseVolumeFile(VolumeDescription& d, const unsigned char* byte
 }
 
 VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, VolumeSamples& samples,
-                                std::string& problem, const std::function<void(double)>& progress) {
+                                std::string& problem, const std::function<void(double)>& progress,
+                                const VolumeSizeKnown& sizeKnown) {
     std::printf("Reading volume texture from the file %s...\n", d._path.c_str());
     std::fflush(stdout);
     samples.clear();
@@ -122,6 +123,7 @@ VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, Volume
         std::fclose(file);
         return VolumeReadResult::badSize;
     }
+    if (sizeKnown) sizeKnown(d);
     const size_t count = voxelCount(d);
     samples.resize(count);
     // Read in large pieces straight into the list; a short file leaves the rest at 0.
@@ -147,9 +149,9 @@ VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, Volume
 }
 
 void readVolumeFileOrExit(VolumeDescription& d, int maxTextureSize, VolumeSamples& samples,
-                          const std::function<void(double)>& progress) {
+                          const std::function<void(double)>& progress, const VolumeSizeKnown& sizeKnown) {
     std::string problem;
-    const VolumeReadResult result = readVolumeFile(d, maxTextureSize, samples, problem, progress);
+    const VolumeReadResult result = readVolumeFile(d, maxTextureSize, samples, problem, progress, sizeKnown);
     if (result == VolumeReadResult::read) return;
     std::fflush(stdout);
     if (result == VolumeReadResult::cannotOpen) {

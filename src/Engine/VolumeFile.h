@@ -61,16 +61,21 @@ bool parseVolumeHeader(VolumeDescription& description, const unsigned char* byte
 VolumeReadResult parseVolumeFile(VolumeDescription& description, const unsigned char* bytes, size_t size,
                                  int maxTextureSize, VolumeSamples& samples, std::string& problem);
 
+// Called once the size is known and has passed the checks, before the samples are read: a
+// caller can prepare what the size needs while the file is read.
+using VolumeSizeKnown = std::function<void(const VolumeDescription&)>;
+
 // The same from the file at the description's path, printing the reading lines on standard
 // output. `progress` (may be empty) receives the fraction of the samples read so far.
 VolumeReadResult readVolumeFile(VolumeDescription& description, int maxTextureSize,
                                 VolumeSamples& samples, std::string& problem,
-                                const std::function<void(double)>& progress = {});
+                                const std::function<void(double)>& progress = {},
+                                const VolumeSizeKnown& sizeKnown = {});
 
 // readVolumeFile for a load that cannot go on without the volume: a missing file or a size
 // that cannot work is reported on standard error (with how to make the file) and the process
 // ends with a failure status.
 void readVolumeFileOrExit(VolumeDescription& description, int maxTextureSize, VolumeSamples& samples,
-                          const std::function<void(double)>& progress = {});
+                          const std::function<void(double)>& progress = {}, const VolumeSizeKnown& sizeKnown = {});
 
 }  // namespace VantorEngine

@@ -404,4 +404,11 @@ GraphicsBuffer allocateGraphicsBuffer(size_t bytes) {
     return GraphicsBuffer(static_cast<int8_t*>(std::malloc(std::max<size_t>(bytes, 1))), std::free);
 }
 
+void prefaultGraphicsBuffer(int8_t* buffer, size_t bytes) {
+    // One write per smallest page; a huge page is mapped by the first of them.
+    constexpr size_t page = 4096;
+    for (size_t i = 0; i < bytes; i += page) buffer[i] = 0;
+    if (bytes > 0) buffer[bytes - 1] = 0;
+}
+
 }  // namespace VantorEngine

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "GLStateCache.h"
@@ -67,11 +68,22 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
 
     LoadProgress progress(_volDescription._path);
     VolumeSamples samples;
-    readVolumeFileOrExit(_volDescription, maxTextureSize, samples,
-                         [&](double fraction) {
-                             if (fraction < 1.0) progress.show("reading", fraction);
-                             else progress.finish();
-                         });
+    // The graphics buffer is allocated as soon as the size is known, and a second thread maps its
+    // pages while this one reads the file: mapping half a gigabyte of fresh memory costs about as
+    // much as the passes themselves, and the two overlap that way.
+    GraphicsBuffer buffer(nullptr, std::free);
+    std::thread prefault;
+    readVolumeFileOrExit(
+        _volDescription, maxTextureSize, samples,
+        [&](double fraction) {
+            if (fraction < 1.0) progress.show("reading", fraction);
+            else progress.finish();
+        },
+        [&](const VolumeDescription& sized) {
+            const size_t bytes = size_t(sized._width) * size_t(sized._height) * size_t(sized._depth) * colorChannels;
+            buffer = allocateGraphicsBuffer(bytes);
+            if (buffer) prefault = std::thread(prefaultGraphicsBuffer, buffer.get(), bytes);
+        });
 
     const VolumeDescription& d = _volDescription;
     const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
@@ -80,7 +92,7 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
     // their order around it.
     printLine(progress, "Converting raw data to graphics data...");
     progress.show("converting and computing gradients", -1.0);
-    GraphicsBuffer buffer = allocateGraphicsBuffer(bytes);
+    if (prefault.joinable()) prefault.join();
     if (!buffer) {
         std::fflush(stdout);
         std::fprintf(stderr, "Cannot allocate %zu bytes for the volume %s.\n", bytes, d._path.c_str());
