@@ -83,7 +83,8 @@ void addRow(int16_t* __restrict sum, const int8_t* __restrict row, size_t count)
 // the density from `own`, the row's unfiltered values.
 void filterRow(const int16_t* __restrict partial, const int16_t* __restrict own, int8_t* __restrict out, int width,
                const int8_t* __restrict edge, const int8_t* __restrict inner) {
-    int left0 = edge[partial[0]], left1 = edge[partial[1]], left2 = edge[partial[2]];
+    // Pointer-sized values, so that no sign extension sits in the chain between add and lookup.
+    ptrdiff_t left0 = edge[partial[0]], left1 = edge[partial[1]], left2 = edge[partial[2]];
     out[0] = int8_t(left0);
     out[1] = int8_t(left1);
     out[2] = int8_t(left2);
@@ -91,9 +92,9 @@ void filterRow(const int16_t* __restrict partial, const int16_t* __restrict own,
     for (int x = 1; x < width; ++x) {
         const int8_t* table = x == width - 1 ? edge : inner;
         const int16_t* p = partial + 4 * x;
-        left0 = table[p[0] + left0];
-        left1 = table[p[1] + left1];
-        left2 = table[p[2] + left2];
+        left0 = table[ptrdiff_t(p[0]) + left0];
+        left1 = table[ptrdiff_t(p[1]) + left1];
+        left2 = table[ptrdiff_t(p[2]) + left2];
         out[4 * x + 0] = int8_t(left0);
         out[4 * x + 1] = int8_t(left1);
         out[4 * x + 2] = int8_t(left2);
