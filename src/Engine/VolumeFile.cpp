@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+
 #include "FilePath.h"
 #include "VolumePreprocessing.h"
 
@@ -42,6 +46,19 @@ size_t voxelCount(const VolumeDescription& d) {
 }
 
 }  // namespace
+
+void* allocateLargeBlock(size_t bytes) {
+    void* block = ::operator new(bytes, std::align_val_t(hugePageBytes));
+#ifdef MADV_HUGEPAGE
+    // Advice only: without huge pages the list works the same, with more page faults.
+    madvise(block, bytes, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+void releaseLargeBlock(void* block, size_t bytes) noexcept {
+    ::operator delete(block, bytes, std::align_val_t(hugePageBytes));
+}
 
 std::string volumeSizeProblem(const VolumeDescription& d, int maxTextureSize) {
     const std::string where = d._hasHeader ? " (from the file's header)" : "";

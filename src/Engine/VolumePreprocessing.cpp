@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
+#endif
 
 namespace VantorEngine {
 
@@ -397,8 +399,10 @@ GraphicsBuffer allocateGraphicsBuffer(size_t bytes) {
     if (bytes >= hugePage) {
         const size_t rounded = (bytes + hugePage - 1) / hugePage * hugePage;
         if (void* memory = std::aligned_alloc(hugePage, rounded)) {
+#ifdef MADV_HUGEPAGE
             // Advice only: without huge pages the buffer works the same, with more page faults.
             madvise(memory, rounded, MADV_HUGEPAGE);
+#endif
             return GraphicsBuffer(static_cast<int8_t*>(memory), std::free);
         }
     }

@@ -44,8 +44,9 @@ void computeGradients(const VolumeDescription& description, int8_t* buffer, int 
 void filterGradients(const VolumeDescription& description, int8_t* buffer, int threads = 0);
 
 // Conversion, gradients and filter in one sweep over the buffer: the same bytes as
-// convertRawData, computeGradients and filterGradients in turn, but each voxel of `buffer` is
-// written once, by the worker that computes it, so a fresh buffer is first touched there.
+// convertRawData, computeGradients and filterGradients in turn. A row receives its unfiltered
+// gradients a row or two before it is filtered, so it is written twice while it is still in
+// the cache and reaches memory once; the worker that computes a row is the first to touch it.
 void preprocessVolume(const VolumeDescription& description, const uint16_t* samples, int8_t* buffer,
                       int threads = 0);
 

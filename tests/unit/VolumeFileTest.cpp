@@ -172,3 +172,20 @@ TEST(VolumeFileRead, SizeKnownComesOnceWithTheCheckedSizeBeforeTheSamples) {
         }
     }
 }
+
+// Lists from 2 MiB on take the huge-page path; both paths keep their contents when the list
+// grows across the threshold (each block goes back through the path it came from).
+TEST(VolumeSamplesAllocator, LargeListsAreHugePageAlignedAndKeepTheirContentsWhenGrowing) {
+    VolumeSamples samples(1000);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint16_t(i);
+    const size_t large = hugePageBytes / sizeof(uint16_t) + 3;
+    samples.resize(large);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(samples.data()) % hugePageBytes, 0u);
+    samples.back() = 7;
+    samples.resize(3 * large);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(samples.data()) % hugePageBytes, 0u);
+    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(samples[i], uint16_t(i));
+    EXPECT_EQ(samples[large - 1], 7);
+    VolumeSamples().swap(samples);
+    EXPECT_TRUE(samples.empty());
+}
