@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +40,17 @@ void runWorkers(int threads, Body body) {
     for (int worker = 1; worker < threads; ++worker) workers.emplace_back(body, worker);
     body(0);
     for (std::thread& t : workers) t.join();
+}
+
+// Waits until `done` reaches `needed`: spinning first (a row takes microseconds), then yielding,
+// then sleeping, so that a worker whose predecessor lost its core does not burn the core that
+// predecessor could use.
+void waitForRows(const std::atomic<int>& done, int needed) {
+    for (int spins = 0; done.load(std::memory_order_acquire) < needed; ++spins) {
+        if (spins < 64) continue;
+        if (spins < 256) std::this_thread::yield();
+        else std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
 }
 
 // Byte-index checks done once per row: the first and last byte a row touches.
@@ -223,13 +235,7 @@ void filterGradients(const VolumeDescription& d, int8_t* buffer, int threads) {
         for (int z = worker; z < depth; z += threads) {
             const int zLow = std::max(z - 1, 0), zHigh = std::min(z + 1, depth - 1);
             for (int y = 0; y < height; ++y) {
-                if (z > 0) {
-                    const int needed = std::min(y + 2, height);
-                    int spins = 0;
-                    while (rowsDone[size_t(z - 1)].load(std::memory_order_acquire) < needed) {
-                        if (++spins > 64) std::this_thread::yield();
-                    }
-                }
+                if (z > 0) waitForRows(rowsDone[size_t(z - 1)], std::min(y + 2, height));
                 const int yLow = std::max(y - 1, 0), yHigh = std::min(y + 1, height - 1);
                 int8_t* row = buffer + sliceBytes * size_t(z) + rowBytes * size_t(y);
                 checkByteRange(size_t(row - buffer), size_t(row - buffer) + rowBytes - 1, byteCount);
@@ -355,13 +361,7 @@ void preprocessVolume(const VolumeDescription& d, const uint16_t* samples, int8_
                     if (z == 0) gradients(0, y + 1);
                     if (hasNext) gradients(z + 1, y + 1);
                 }
-                if (z > 0) {
-                    const int needed = std::min(y + 2, height);
-                    int spins = 0;
-                    while (rowsDone[size_t(z - 1)].load(std::memory_order_acquire) < needed) {
-                        if (++spins > 64) std::this_thread::yield();
-                    }
-                }
+                if (z > 0) waitForRows(rowsDone[size_t(z - 1)], std::min(y + 2, height));
                 const int yLow = std::max(y - 1, 0), yHigh = std::min(y + 1, height - 1);
                 int8_t* row = bufferRow(z, y);
                 checkByteRange(size_t(row - buffer), size_t(row - buffer) + rowBytes - 1, byteCount);

@@ -88,10 +88,10 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
     const VolumeDescription& d = _volDescription;
     const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
 
-    // The three passes run as one sweep that writes each voxel once; the console lines keep
-    // their order around it.
+    // Conversion, gradients and filter run as one sweep over the buffer; the console lines keep
+    // their order around it. The wait for the page mapping belongs to this stage.
     printLine(progress, "Converting raw data to graphics data...");
-    progress.show("converting and computing gradients", -1.0);
+    progress.show("converting, computing and filtering gradients", -1.0);
     if (prefault.joinable()) prefault.join();
     if (!buffer) {
         std::fflush(stdout);
