@@ -88,8 +88,20 @@ void gradientRow(const int8_t* __restrict centre, const int8_t* __restrict below
     }
 }
 
-void addRow(int16_t* __restrict sum, const int8_t* __restrict row, size_t count) {
-    for (size_t i = 0; i < count; ++i) sum[i] = int16_t(sum[i] + row[i]);
+// sum = own + the eight other rows of a 3 x 3 neighbourhood of rows, in one pass so the sum is
+// stored once; rows missing at the volume's border point at zeros.
+void sumRows(int16_t* __restrict sum, const int16_t* __restrict own, const int8_t* const* rows, size_t count) {
+    const int8_t* __restrict r0 = rows[0];
+    const int8_t* __restrict r1 = rows[1];
+    const int8_t* __restrict r2 = rows[2];
+    const int8_t* __restrict r3 = rows[3];
+    const int8_t* __restrict r4 = rows[4];
+    const int8_t* __restrict r5 = rows[5];
+    const int8_t* __restrict r6 = rows[6];
+    const int8_t* __restrict r7 = rows[7];
+    for (size_t i = 0; i < count; ++i) {
+        sum[i] = int16_t(own[i] + r0[i] + r1[i] + r2[i] + r3[i] + r4[i] + r5[i] + r6[i] + r7[i]);
+    }
 }
 
 // The filter's left-to-right chain over one row: each voxel's quotient feeds the next voxel's
@@ -350,6 +362,7 @@ void preprocessVolume(const VolumeDescription& d, const uint16_t* samples, int8_
         std::vector<int16_t> around(padded, 0);  // sum of the up to 9 rows, own row unfiltered
         std::vector<int16_t> ownOld(padded, 0);  // the own row, unfiltered
         std::vector<int16_t> partial(rowBytes, 0);
+        const std::vector<int8_t> zeros(rowBytes, 0);
 
         for (int z = worker; z < depth; z += threads) {
             const bool hasNext = z + 1 < depth;
@@ -369,15 +382,17 @@ void preprocessVolume(const VolumeDescription& d, const uint16_t* samples, int8_
                 int16_t* sum = around.data() + colorChannels;
                 int16_t* old = ownOld.data() + colorChannels;
                 for (size_t i = 0; i < rowBytes; ++i) old[i] = row[i];
-                std::copy(old, old + rowBytes, sum);
-                int rowsInSum = 0;
                 // Rows earlier in the walk are filtered already, later ones not yet.
+                const int8_t* others[8];
+                int count = 0, rowsInSum = 0;
                 for (int k = zLow; k <= zHigh; ++k) {
                     for (int j = yLow; j <= yHigh; ++j) {
                         ++rowsInSum;
-                        if (k != z || j != y) addRow(sum, bufferRow(k, j), rowBytes);
+                        if (k != z || j != y) others[count++] = bufferRow(k, j);
                     }
                 }
+                while (count < 8) others[count++] = zeros.data();
+                sumRows(sum, old, others, rowBytes);
                 // Everything of the 3 x 3 x 3 sum but the filtered left neighbour of the own row,
                 // which is only known once the previous voxel is done.
                 const int16_t* sumLeft = sum - colorChannels;
