@@ -56,9 +56,7 @@ void* allocateLargeBlock(size_t bytes) {
     return block;
 }
 
-void releaseLargeBlock(void* block, size_t bytes) noexcept {
-    ::operator delete(block, bytes, std::align_val_t(hugePageBytes));
-}
+void releaseLargeBlock(void* block, size_t) noexcept { ::operator delete(block, std::align_val_t(hugePageBytes)); }
 
 std::string volumeSizeProblem(const VolumeDescription& d, int maxTextureSize) {
     const std::string where = d._hasHeader ? " (from the file's header)" : "";
