@@ -424,11 +424,19 @@ GraphicsBuffer allocateGraphicsBuffer(size_t bytes) {
     return GraphicsBuffer(static_cast<int8_t*>(std::malloc(std::max<size_t>(bytes, 1))), std::free);
 }
 
-void prefaultGraphicsBuffer(int8_t* buffer, size_t bytes) {
-    // One write per smallest page; a huge page is mapped by the first of them.
-    constexpr size_t page = 4096;
-    for (size_t i = 0; i < bytes; i += page) buffer[i] = 0;
-    if (bytes > 0) buffer[bytes - 1] = 0;
+bool populateGraphicsBuffer(int8_t* buffer, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    // The advice wants page-aligned ranges; large buffers start on a huge page anyway.
+    constexpr uintptr_t page = 4096;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(buffer) + page - 1) & ~(page - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(buffer) + bytes;
+    if (begin >= end) return false;
+    return madvise(reinterpret_cast<void*>(begin), size_t(end - begin), MADV_POPULATE_WRITE) == 0;
+#else
+    (void)buffer;
+    (void)bytes;
+    return false;
+#endif
 }
 
 }  // namespace VantorEngine

@@ -57,9 +57,10 @@ using GraphicsBuffer = std::unique_ptr<int8_t[], void (*)(void*)>;
 // huge pages, which cuts the cost of first touching them. Empty when the memory is not there.
 GraphicsBuffer allocateGraphicsBuffer(size_t bytes);
 
-// Touches every page of a fresh buffer, so that the system maps it now (for instance on a
-// second thread while the file is read) rather than during the sweep. Writes zeros.
-void prefaultGraphicsBuffer(int8_t* buffer, size_t bytes);
+// Has the system map every page of a fresh buffer now rather than at its first write, without
+// writing to it: it may run on a second thread while other threads already fill the buffer.
+// False where the system cannot do that; the first writes then map the pages as usual.
+bool populateGraphicsBuffer(int8_t* buffer, size_t bytes);
 
 // Integer division truncating toward zero for |numerator| <= maxFilterSum and
 // 1 <= divisor <= 27, by multiplication; exposed so it can be checked exhaustively.

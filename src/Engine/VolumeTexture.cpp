@@ -68,11 +68,12 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
 
     LoadProgress progress(_volDescription._path);
     VolumeSamples samples;
-    // The graphics buffer is allocated as soon as the size is known, and a second thread maps its
-    // pages while this one reads the file: mapping half a gigabyte of fresh memory costs about as
-    // much as the passes themselves, and the two overlap that way.
+    // The graphics buffer is allocated as soon as the size is known, and a second thread has its
+    // pages mapped while this one reads the file and, if that is quicker, while the sweep starts
+    // filling it: mapping half a gigabyte of fresh memory costs about as much as the passes
+    // themselves, and this way it overlaps with both.
     GraphicsBuffer buffer(nullptr, std::free);
-    std::thread prefault;
+    std::thread populate;
     readVolumeFileOrExit(
         _volDescription, maxTextureSize, samples,
         [&](double fraction) {
@@ -82,23 +83,23 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
         [&](const VolumeDescription& sized) {
             const size_t bytes = size_t(sized._width) * size_t(sized._height) * size_t(sized._depth) * colorChannels;
             buffer = allocateGraphicsBuffer(bytes);
-            if (buffer) prefault = std::thread(prefaultGraphicsBuffer, buffer.get(), bytes);
+            if (buffer) populate = std::thread(populateGraphicsBuffer, buffer.get(), bytes);
         });
 
     const VolumeDescription& d = _volDescription;
     const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
 
     // Conversion, gradients and filter run as one sweep over the buffer; the console lines keep
-    // their order around it. The wait for the page mapping belongs to this stage.
+    // their order around it.
     printLine(progress, "Converting raw data to graphics data...");
     progress.show("converting, computing and filtering gradients", -1.0);
-    if (prefault.joinable()) prefault.join();
     if (!buffer) {
         std::fflush(stdout);
         std::fprintf(stderr, "Cannot allocate %zu bytes for the volume %s.\n", bytes, d._path.c_str());
         std::exit(EXIT_FAILURE);
     }
     preprocessVolume(d, samples.data(), buffer.get());
+    if (populate.joinable()) populate.join();
     printLine(progress, "Converting finished");
     printLine(progress, "Pre-calculate gradients...");
     printLine(progress, "Pre-calculation finished");

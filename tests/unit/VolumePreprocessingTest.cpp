@@ -273,3 +273,20 @@ TEST(VolumeGraphicsBuffer, LargeBuffersAreHugePageAlignedAndEveryBufferIsWritabl
         EXPECT_EQ(buffer[bytes - 1], 2);
     }
 }
+
+// The texture has the buffer's pages mapped on a second thread while the sweep may already be
+// writing them: mapping must never change a byte, whether written before or after it.
+TEST(VolumeGraphicsBuffer, PopulatingNeverOverwritesWhatIsThere) {
+    const size_t bytes = (size_t(4) << 20) + 100;
+    GraphicsBuffer buffer = allocateGraphicsBuffer(bytes);
+    ASSERT_TRUE(buffer);
+    for (size_t i = 0; i < bytes; i += 1000) buffer[i] = int8_t(i % 251);
+    populateGraphicsBuffer(buffer.get(), bytes);
+    for (size_t i = 0; i < bytes; i += 1000) ASSERT_EQ(buffer[i], int8_t(i % 251)) << i;
+    // Unaligned and tiny ranges are accepted too.
+    GraphicsBuffer small = allocateGraphicsBuffer(10);
+    ASSERT_TRUE(small);
+    small[9] = 5;
+    populateGraphicsBuffer(small.get() + 1, 9);
+    EXPECT_EQ(small[9], 5);
+}
