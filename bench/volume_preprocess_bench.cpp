@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <random>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -213,7 +214,10 @@ int main(int argc, char** argv) {
                     sweptIdentical ? "byte-identical" : "DIFFERS");
 
         // File read through readVolumeFile against a plain read of the same file, both warm.
-        const std::string path = (std::filesystem::temp_directory_path() / "nimbrel-bench-volume.raw").string();
+        // Named after the process: two benchmarks running at once must not share the file.
+        const std::string path = (std::filesystem::temp_directory_path() /
+                                  ("nimbrel-bench-volume-" + std::to_string(getpid()) + ".raw"))
+                                     .string();
         if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
             std::fwrite(samples.data(), 2, samples.size(), f);
             std::fclose(f);
