@@ -1,8 +1,17 @@
 // Times the volume preprocessing (conversion, gradients, filter) of the fast passes against the
-// literal reference in the same run, checks that both give the same bytes, and times the file
-// read against a plain read of the same file from the page cache.
+// literal reference in the same run, and the texture's one-sweep path against both; checks that
+// all give the same bytes, and times the file read against a plain read of the same file from
+// the page cache.
 //
 //   volume_preprocess_bench [--threads N] [--no-reference-512]
+//   volume_preprocess_bench --texture-load [--size N]
+//
+// --texture-load times what VolumeTexture's constructor does between its lines "Converting raw
+// data to graphics data..." and "Filtering finished" for an N x N x N volume (default 512),
+// including the allocation and first touch of the graphics buffer: run it in a fresh process,
+// since memory the process already touched hides that cost. The texture maps the buffer's pages
+// on a second thread while it reads the file; with no file here, the sweep maps them itself,
+// so this is the load's worst case.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +22,7 @@
 #include <filesystem>
 #include <random>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -118,15 +128,49 @@ double plainReadMs(const std::string& path, size_t bytes) {
     return msSince(start);
 }
 
+// The texture constructor's path from the conversion line to the filtering line, on samples
+// that are already in memory as after the file read.
+int textureLoad(int size, int threads) {
+    VolumeDescription d;
+    d._path = "benchmark";
+    d._width = d._height = d._depth = size;
+    d._bitsPerSample = 12;
+    d._flipY = true;
+    d._flipZ = true;
+    std::vector<uint16_t> made = makeSamples(size, size, size);
+    VolumeSamples samples(made.begin(), made.end());
+    std::vector<uint16_t>().swap(made);
+    const size_t bytes = size_t(size) * size * size * colorChannels;
+
+    const double cpu = processCpuMs();
+    const auto start = Clock::now();
+    GraphicsBuffer buffer = allocateGraphicsBuffer(bytes);
+    preprocessVolume(d, samples.data(), buffer.get(), threads);
+    const double wall = msSince(start);
+    const double used = processCpuMs() - cpu;
+
+    // A checksum, so the work cannot be dropped and runs can be compared.
+    uint64_t sum = 0;
+    for (size_t i = 0; i < bytes; ++i) sum = sum * 31 + uint8_t(buffer[i]);
+    std::printf("texture load %d^3: %.1f ms wall, %.1f ms cpu (all threads), checksum %016llx\n", size, wall, used,
+                (unsigned long long)sum);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int threads = 0;
     bool reference512 = true;
+    bool textureLoadOnly = false;
+    int loadSize = 512;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--threads") && i + 1 < argc) threads = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--no-reference-512")) reference512 = false;
+        else if (!std::strcmp(argv[i], "--texture-load")) textureLoadOnly = true;
+        else if (!std::strcmp(argv[i], "--size") && i + 1 < argc) loadSize = std::atoi(argv[++i]);
     }
+    if (textureLoadOnly) return textureLoad(std::max(1, loadSize), threads);
     const int usedThreads = threads > 0 ? threads : defaultPreprocessingThreads();
     std::printf("Volume preprocessing benchmark: fast passes on %d thread(s) against the literal reference (1 thread)\n",
                 usedThreads);
@@ -151,6 +195,11 @@ int main(int argc, char** argv) {
         if (withReference) reference = runReference(d, samples, referenceBuffer);
         const bool identical = !withReference || fastBuffer == referenceBuffer;
         allIdentical = allIdentical && identical;
+        // The texture's one-sweep path, on a buffer already mapped like the passes' buffer.
+        std::vector<int8_t> sweptBuffer(fastBuffer.size(), 0);
+        const Timing swept = timed([&] { preprocessVolume(d, samples.data(), sweptBuffer.data(), threads); });
+        const bool sweptIdentical = sweptBuffer == fastBuffer;
+        allIdentical = allIdentical && sweptIdentical;
 
         std::printf("\n%d x %d x %d (%.1f M voxels), milliseconds (cpu: all threads of the process):\n", s.w, s.h, s.d, double(samples.size()) / 1e6);
         std::printf("  %-12s %10s %10s %12s %12s %10s %10s\n", "pass", "fast wall", "fast cpu", "ref wall", "ref cpu",
@@ -160,9 +209,15 @@ int main(int argc, char** argv) {
         printRow("filter", fast.filter, reference.filter, withReference);
         printRow("total", fast.total(), reference.total(), withReference);
         std::printf("  buffers %s\n", withReference ? (identical ? "byte-identical" : "DIFFER") : "not compared");
+        std::printf("  one sweep    %10.1f %10.1f   (%.2fx the passes' wall, %.2fx their cpu); %s to the passes\n",
+                    swept.wall, swept.cpu, fast.total().wall / swept.wall, fast.total().cpu / swept.cpu,
+                    sweptIdentical ? "byte-identical" : "DIFFERS");
 
         // File read through readVolumeFile against a plain read of the same file, both warm.
-        const std::string path = (std::filesystem::temp_directory_path() / "nimbrel-bench-volume.raw").string();
+        // Named after the process: two benchmarks running at once must not share the file.
+        const std::string path = (std::filesystem::temp_directory_path() /
+                                  ("nimbrel-bench-volume-" + std::to_string(getpid()) + ".raw"))
+                                     .string();
         if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
             std::fwrite(samples.data(), 2, samples.size(), f);
             std::fclose(f);

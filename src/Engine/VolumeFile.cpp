@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+
 #include "FilePath.h"
 #include "VolumePreprocessing.h"
 
@@ -42,6 +46,17 @@ size_t voxelCount(const VolumeDescription& d) {
 }
 
 }  // namespace
+
+void* allocateLargeBlock(size_t bytes) {
+    void* block = ::operator new(bytes, std::align_val_t(hugePageBytes));
+#ifdef MADV_HUGEPAGE
+    // Advice only: without huge pages the list works the same, with more page faults.
+    madvise(block, bytes, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+void releaseLargeBlock(void* block, size_t) noexcept { ::operator delete(block, std::align_val_t(hugePageBytes)); }
 
 std::string volumeSizeProblem(const VolumeDescription& d, int maxTextureSize) {
     const std::string where = d._hasHeader ? " (from the file's header)" : "";
@@ -99,7 +114,8 @@ VolumeReadResult parseVolumeFile(VolumeDescription& d, const unsigned char* byte
 }
 
 VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, VolumeSamples& samples,
-                                std::string& problem, const std::function<void(double)>& progress) {
+                                std::string& problem, const std::function<void(double)>& progress,
+                                const VolumeSizeKnown& sizeKnown) {
     std::printf("Reading volume texture from the file %s...\n", d._path.c_str());
     std::fflush(stdout);
     samples.clear();
@@ -122,6 +138,7 @@ VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, Volume
         std::fclose(file);
         return VolumeReadResult::badSize;
     }
+    if (sizeKnown) sizeKnown(d);
     const size_t count = voxelCount(d);
     samples.resize(count);
     // Read in large pieces straight into the list; a short file leaves the rest at 0.
@@ -147,9 +164,9 @@ VolumeReadResult readVolumeFile(VolumeDescription& d, int maxTextureSize, Volume
 }
 
 void readVolumeFileOrExit(VolumeDescription& d, int maxTextureSize, VolumeSamples& samples,
-                          const std::function<void(double)>& progress) {
+                          const std::function<void(double)>& progress, const VolumeSizeKnown& sizeKnown) {
     std::string problem;
-    const VolumeReadResult result = readVolumeFile(d, maxTextureSize, samples, problem, progress);
+    const VolumeReadResult result = readVolumeFile(d, maxTextureSize, samples, problem, progress, sizeKnown);
     if (result == VolumeReadResult::read) return;
     std::fflush(stdout);
     if (result == VolumeReadResult::cannotOpen) {

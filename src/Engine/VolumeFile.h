@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,14 @@
 #include "VolumeDescription.h"
 
 namespace VantorEngine {
+
+// Memory of at least hugePageBytes, aligned to and asking for transparent huge pages where the
+// system offers them: a dataset's sample list is hundreds of megabytes, and mapping it page by
+// page costs more than reading it. Fails like operator new. Released with releaseLargeBlock,
+// given the same byte count.
+constexpr size_t hugePageBytes = size_t(2) << 20;
+void* allocateLargeBlock(size_t bytes);
+void releaseLargeBlock(void* block, size_t bytes) noexcept;
 
 // Leaves new elements uninitialised so a large sample list is not cleared before the read
 // overwrites it; the reader zeroes only what the file does not supply.
@@ -24,6 +33,14 @@ struct UninitialisedAllocator : std::allocator<T> {
     UninitialisedAllocator() = default;
     template <typename U>
     UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    T* allocate(size_t n) {
+        if (n * sizeof(T) < hugePageBytes) return std::allocator<T>::allocate(n);
+        return static_cast<T*>(allocateLargeBlock(n * sizeof(T)));
+    }
+    void deallocate(T* p, size_t n) noexcept {
+        if (n * sizeof(T) < hugePageBytes) std::allocator<T>::deallocate(p, n);
+        else releaseLargeBlock(p, n * sizeof(T));
+    }
     template <typename U>
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;
@@ -61,16 +78,21 @@ bool parseVolumeHeader(VolumeDescription& description, const unsigned char* byte
 VolumeReadResult parseVolumeFile(VolumeDescription& description, const unsigned char* bytes, size_t size,
                                  int maxTextureSize, VolumeSamples& samples, std::string& problem);
 
+// Called once the size is known and has passed the checks, before the samples are read: a
+// caller can prepare what the size needs while the file is read.
+using VolumeSizeKnown = std::function<void(const VolumeDescription&)>;
+
 // The same from the file at the description's path, printing the reading lines on standard
 // output. `progress` (may be empty) receives the fraction of the samples read so far.
 VolumeReadResult readVolumeFile(VolumeDescription& description, int maxTextureSize,
                                 VolumeSamples& samples, std::string& problem,
-                                const std::function<void(double)>& progress = {});
+                                const std::function<void(double)>& progress = {},
+                                const VolumeSizeKnown& sizeKnown = {});
 
 // readVolumeFile for a load that cannot go on without the volume: a missing file or a size
 // that cannot work is reported on standard error (with how to make the file) and the process
 // ends with a failure status.
 void readVolumeFileOrExit(VolumeDescription& description, int maxTextureSize, VolumeSamples& samples,
-                          const std::function<void(double)>& progress = {});
+                          const std::function<void(double)>& progress = {}, const VolumeSizeKnown& sizeKnown = {});
 
 }  // namespace VantorEngine

@@ -5,6 +5,7 @@
 // spread over worker threads; results do not depend on the thread count.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "VolumeDescription.h"
 
@@ -41,6 +42,25 @@ void computeGradients(const VolumeDescription& description, int8_t* buffer, int 
 // In-place average of channels 0..2 over each voxel's in-volume 3 x 3 x 3 neighbourhood, walking
 // z, then y, then x: neighbours earlier in the walk contribute their already-filtered values.
 void filterGradients(const VolumeDescription& description, int8_t* buffer, int threads = 0);
+
+// Conversion, gradients and filter in one sweep over the buffer: the same bytes as
+// convertRawData, computeGradients and filterGradients in turn. A row receives its unfiltered
+// gradients a row or two before it is filtered, so it is written twice while it is still in
+// the cache and reaches memory once; the worker that computes a row is the first to touch it.
+void preprocessVolume(const VolumeDescription& description, const uint16_t* samples, int8_t* buffer,
+                      int threads = 0);
+
+// Storage for a graphics buffer, released with std::free.
+using GraphicsBuffer = std::unique_ptr<int8_t[], void (*)(void*)>;
+
+// Uninitialised storage for `bytes` bytes; large buffers are aligned to and ask for transparent
+// huge pages, which cuts the cost of first touching them. Empty when the memory is not there.
+GraphicsBuffer allocateGraphicsBuffer(size_t bytes);
+
+// Has the system map every page of a fresh buffer now rather than at its first write, without
+// writing to it: it may run on a second thread while other threads already fill the buffer.
+// False where the system cannot do that; the first writes then map the pages as usual.
+bool populateGraphicsBuffer(int8_t* buffer, size_t bytes);
 
 // Integer division truncating toward zero for |numerator| <= maxFilterSum and
 // 1 <= divisor <= 27, by multiplication; exposed so it can be checked exhaustively.

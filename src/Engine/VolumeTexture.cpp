@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "GLStateCache.h"
@@ -66,31 +68,42 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
 
     LoadProgress progress(_volDescription._path);
     VolumeSamples samples;
-    readVolumeFileOrExit(_volDescription, maxTextureSize, samples,
-                         [&](double fraction) {
-                             if (fraction < 1.0) progress.show("reading", fraction);
-                             else progress.finish();
-                         });
+    // The graphics buffer is allocated as soon as the size is known, and a second thread has its
+    // pages mapped while this one reads the file and, if that is quicker, while the sweep starts
+    // filling it: mapping half a gigabyte of fresh memory costs about as much as the passes
+    // themselves, and this way it overlaps with both.
+    GraphicsBuffer buffer(nullptr, std::free);
+    std::thread populate;
+    readVolumeFileOrExit(
+        _volDescription, maxTextureSize, samples,
+        [&](double fraction) {
+            if (fraction < 1.0) progress.show("reading", fraction);
+            else progress.finish();
+        },
+        [&](const VolumeDescription& sized) {
+            const size_t bytes = size_t(sized._width) * size_t(sized._height) * size_t(sized._depth) * colorChannels;
+            buffer = allocateGraphicsBuffer(bytes);
+            if (buffer) populate = std::thread(populateGraphicsBuffer, buffer.get(), bytes);
+        });
 
     const VolumeDescription& d = _volDescription;
     const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
-    // convertRawData writes every voxel, so the buffer needs no clearing first.
-    std::unique_ptr<int8_t[]> buffer(new int8_t[bytes]);
 
+    // Conversion, gradients and filter run as one sweep over the buffer; the console lines keep
+    // their order around it.
     printLine(progress, "Converting raw data to graphics data...");
-    progress.show("converting", -1.0);
-    convertRawData(d, samples.data(), buffer.get());
-    VolumeSamples().swap(samples);
+    progress.show("converting, computing and filtering gradients", -1.0);
+    if (!buffer) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "Cannot allocate %zu bytes for the volume %s.\n", bytes, d._path.c_str());
+        std::exit(EXIT_FAILURE);
+    }
+    preprocessVolume(d, samples.data(), buffer.get());
+    if (populate.joinable()) populate.join();
     printLine(progress, "Converting finished");
-
     printLine(progress, "Pre-calculate gradients...");
-    progress.show("computing gradients", -1.0);
-    computeGradients(d, buffer.get());
     printLine(progress, "Pre-calculation finished");
-
     printLine(progress, "Filtering gradients...");
-    progress.show("filtering gradients", -1.0);
-    filterGradients(d, buffer.get());
     printLine(progress, "Filtering finished");
 
     progress.show("uploading", -1.0);
@@ -105,6 +118,9 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
                  buffer.get());
     glBindTexture(GL_TEXTURE_3D, 0);
     progress.finish();
+    // Released after the upload, not between the passes: unmapping 256 MiB of samples is not
+    // free, and both lists exist at the same time anyway.
+    VolumeSamples().swap(samples);
 }
 
 VolumeTexture::~VolumeTexture() {

@@ -135,3 +135,57 @@ TEST(VolumeFileRead, RefusedSizeIsReportedAndExits) {
     EXPECT_EXIT(readVolumeFileOrExit(d, 2048, samples), testing::ExitedWithCode(EXIT_FAILURE),
                 "Cannot load the volume dataset file .*zero.dat: the size 0 x 16 x 16");
 }
+
+// The texture allocates its buffer from this call while the file is read: it must come once,
+// with the header's size, before any sample is there, and never for a size that is refused.
+TEST(VolumeFileRead, SizeKnownComesOnceWithTheCheckedSizeBeforeTheSamples) {
+    TestSupport::TempDir dir;
+    struct Case { const char* name; std::string bytes; bool exists; int calls; };
+    const Case cases[] = {
+        {"ramp.dat", le16({3, 1, 2, 100, 200, 300, 400, 500, 600}), true, 1},
+        {"zero.dat", le16({0, 16, 16}), true, 0},
+        {"header.dat", std::string("\x02\x00", 2), true, 0},
+        {"missing.dat", "", false, 0},
+    };
+    for (const Case& k : cases) {
+        const std::string path = k.exists ? dir.write(k.name, k.bytes) : dir.path() + "/" + k.name;
+        VolumeDescription d = description(path, true, 7, 7, 7);
+        VolumeSamples samples;
+        std::string problem;
+        int calls = 0;
+        size_t samplesAtCall = 1;
+        VolumeDescription seen;
+        testing::internal::CaptureStdout();
+        readVolumeFile(d, 2048, samples, problem, {}, [&](const VolumeDescription& sized) {
+            ++calls;
+            seen = sized;
+            samplesAtCall = samples.size();
+        });
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(calls, k.calls) << k.name;
+        if (calls == 1) {
+            EXPECT_EQ(samplesAtCall, 0u) << k.name;
+            EXPECT_EQ(seen._width, 3);
+            EXPECT_EQ(seen._height, 1);
+            EXPECT_EQ(seen._depth, 2);
+            EXPECT_EQ(asVector(samples), (std::vector<uint16_t>{100, 200, 300, 400, 500, 600}));
+        }
+    }
+}
+
+// Lists from 2 MiB on take the huge-page path; both paths keep their contents when the list
+// grows across the threshold (each block goes back through the path it came from).
+TEST(VolumeSamplesAllocator, LargeListsAreHugePageAlignedAndKeepTheirContentsWhenGrowing) {
+    VolumeSamples samples(1000);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint16_t(i);
+    const size_t large = hugePageBytes / sizeof(uint16_t) + 3;
+    samples.resize(large);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(samples.data()) % hugePageBytes, 0u);
+    samples.back() = 7;
+    samples.resize(3 * large);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(samples.data()) % hugePageBytes, 0u);
+    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(samples[i], uint16_t(i));
+    EXPECT_EQ(samples[large - 1], 7);
+    VolumeSamples().swap(samples);
+    EXPECT_TRUE(samples.empty());
+}

@@ -210,8 +210,9 @@ TEST(VolumeFilter, DivisionByMultiplicationMatchesTruncatingDivision) {
     }
 }
 
-// The fast passes against the literal reference, on random volumes of awkward sizes with random
-// bit depths, flips and stray high bits, for several thread counts.
+// The fast passes and the one-sweep path against the literal reference, on random volumes of
+// awkward sizes with random bit depths, flips and stray high bits, for several thread counts
+// (more slices than workers, and depths that do not divide among them).
 class VolumeFastMatchesReference : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(VolumeFastMatchesReference, ByteIdenticalBuffers) {
@@ -239,6 +240,10 @@ TEST_P(VolumeFastMatchesReference, ByteIdenticalBuffers) {
             ASSERT_EQ(buffer, gradients) << "gradients, threads " << threads;
             filterGradients(d, buffer.data(), threads);
             ASSERT_EQ(buffer, expected) << "filter, threads " << threads;
+            // The one-sweep path of the texture: every byte written, the same as the three passes.
+            std::vector<int8_t> swept(bytesOf(d), int8_t(0x5A));
+            preprocessVolume(d, samples.data(), swept.data(), threads);
+            ASSERT_EQ(swept, expected) << "one sweep, bits " << bits << ", threads " << threads;
         }
     }
 }
@@ -247,11 +252,41 @@ INSTANTIATE_TEST_SUITE_P(AwkwardSizes, VolumeFastMatchesReference,
                          ::testing::Values(std::make_tuple(1, 1, 1), std::make_tuple(1, 5, 7),
                                            std::make_tuple(2, 3, 1), std::make_tuple(17, 13, 11),
                                            std::make_tuple(1, 1, 9), std::make_tuple(9, 1, 1),
-                                           std::make_tuple(3, 2, 40), std::make_tuple(64, 3, 4)));
+                                           std::make_tuple(3, 2, 40), std::make_tuple(64, 3, 4),
+                                           std::make_tuple(2, 2, 2), std::make_tuple(5, 9, 13),
+                                           std::make_tuple(31, 7, 6)));
 
 TEST(VolumeIndexCheck, FailedCheckNamesTheSourceAndLine) {
     EXPECT_DEATH(failVolumeIndexCheck(byteIndexCheckLine),
                  "index < static_cast<int>\\(_volDescription._width \\* _volDescription._height \\* "
                  "_volDescription._depth \\* colorChannels\\), file src.Engine.VolumeTexture, line 421");
     EXPECT_DEATH(failVolumeIndexCheck(voxelIndexCheckLine), "_volDescription._depth\\), file src.Engine.VolumeTexture, line 409");
+}
+
+TEST(VolumeGraphicsBuffer, LargeBuffersAreHugePageAlignedAndEveryBufferIsWritable) {
+    for (size_t bytes : {size_t(1), size_t(4 * 17), size_t(2) << 20, (size_t(5) << 20) + 12}) {
+        GraphicsBuffer buffer = allocateGraphicsBuffer(bytes);
+        ASSERT_TRUE(buffer) << bytes;
+        if (bytes >= (size_t(2) << 20)) EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.get()) % (size_t(2) << 20), 0u) << bytes;
+        buffer[0] = 1;
+        buffer[bytes - 1] = 2;
+        EXPECT_EQ(buffer[bytes - 1], 2);
+    }
+}
+
+// The texture has the buffer's pages mapped on a second thread while the sweep may already be
+// writing them: mapping must never change a byte, whether written before or after it.
+TEST(VolumeGraphicsBuffer, PopulatingNeverOverwritesWhatIsThere) {
+    const size_t bytes = (size_t(4) << 20) + 100;
+    GraphicsBuffer buffer = allocateGraphicsBuffer(bytes);
+    ASSERT_TRUE(buffer);
+    for (size_t i = 0; i < bytes; i += 1000) buffer[i] = int8_t(i % 251);
+    populateGraphicsBuffer(buffer.get(), bytes);
+    for (size_t i = 0; i < bytes; i += 1000) ASSERT_EQ(buffer[i], int8_t(i % 251)) << i;
+    // Unaligned and tiny ranges are accepted too.
+    GraphicsBuffer small = allocateGraphicsBuffer(10);
+    ASSERT_TRUE(small);
+    small[9] = 5;
+    populateGraphicsBuffer(small.get() + 1, 9);
+    EXPECT_EQ(small[9], 5);
 }
