@@ -26,6 +26,7 @@ flat in mat3 normalMatrix;
 flat in vec3 gradientScale;
 flat in vec3 lightDirection;
 flat in float lightIsDirection;
+flat in float readBackSample;
 
 out vec4 fragColor;
 
@@ -123,12 +124,18 @@ void main() {
             vec3 backLocal = frontLocal + alongRay * localDirection;
             vec4 frontSample = texture(VolumeTexture, frontLocal * 0.5 + 0.5);
             float frontDensity = clamp(frontSample.a, 0.0, 1.0);
-            // The density one slice further, from the gradient (half the central difference per
-            // voxel): one volume read per slab instead of two. The box ends in empty space.
+            // The density one slice further. A slab up to about a voxel long takes it from the
+            // gradient (half the central difference per voxel), one volume read instead of two;
+            // a longer one reads it, as the same branch for the whole slice. The box ends in
+            // empty space.
             float backDensity = 0.0;
             if (insideVolume(backLocal)) {
-                vec3 voxelStep = (backLocal - frontLocal) * gradientScale;
-                backDensity = clamp(frontDensity + 0.5 * dot(frontSample.rgb, voxelStep), 0.0, 1.0);
+                if (readBackSample > 0.5) {
+                    backDensity = clamp(texture(VolumeTexture, backLocal * 0.5 + 0.5).a, 0.0, 1.0);
+                } else {
+                    vec3 voxelStep = (backLocal - frontLocal) * gradientScale;
+                    backDensity = clamp(frontDensity + 0.5 * dot(frontSample.rgb, voxelStep), 0.0, 1.0);
+                }
             }
             slab = classify(frontDensity, backDensity);
             if (slab.a > 0.0) {

@@ -38,6 +38,7 @@ flat out mat3 normalMatrix;      // volume-space gradients to world-space normal
 flat out vec3 gradientScale;     // voxel differences to volume-space units
 flat out vec3 lightDirection;    // toward the light, when the light is a direction
 flat out float lightIsDirection;
+flat out float readBackSample;   // 1: the slab spans more than a voxel, read its back end
 
 // Circle-of-confusion growth per slice of distance from the focal plane, in pixels of a
 // 768-row window for a "circleOfConfusionRadius" of 1.
@@ -51,6 +52,8 @@ const float maximumBlurOffset = 2.0;
 // Below this per-axis variance (pixels squared) the pass would change no 8-bit value.
 const float minimumBlurVariance = 0.01;
 const float goldenRatioFraction = 0.618034;
+// Longest slab, in voxels, whose back density is still extrapolated from the gradient.
+const float maximumExtrapolatedVoxels = 1.0;
 
 void main() {
     mat4 inversePV = inverse(PV);
@@ -105,6 +108,14 @@ void main() {
     normalMatrix = transpose(inverse(mat3(modelMatrix)));
     // The box spans 2 units across the texture.
     gradientScale = vec3(textureSize(VolumeTexture, 0)) * 0.5;
+    // Longest voxel distance a world step of one spacing can cover (rows of invM give the
+    // per-axis stretch). Past about a voxel the gradient no longer predicts the back density:
+    // at an edge it overshoots into densities the volume lacks.
+    mat3 toLocal = mat3(invM);
+    vec3 voxelsPerUnit = vec3(length(vec3(toLocal[0][0], toLocal[1][0], toLocal[2][0])),
+                              length(vec3(toLocal[0][1], toLocal[1][1], toLocal[2][1])),
+                              length(vec3(toLocal[0][2], toLocal[1][2], toLocal[2][2]))) * gradientScale;
+    readBackSample = spacing * length(voxelsPerUnit) > maximumExtrapolatedVoxels ? 1.0 : 0.0;
 
     // A light attached to the volume arrives as a world position; without one, a unit vector:
     // the direction in which the light travels.
