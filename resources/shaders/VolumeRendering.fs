@@ -11,8 +11,10 @@
 // front stack ("sliceStack" 1) walks from the near side to the focal plane and puts it behind.
 // All colours are premultiplied by alpha.
 
-in vec4 nearPoint;
-in vec4 farPoint;
+flat in vec3 rayOrigin;
+flat in mat2x3 rayPerPixel;
+flat in vec3 localRayOrigin;
+flat in mat2x3 localRayPerPixel;
 flat in vec3 eyeWorld;
 flat in vec3 eyeLocal;
 flat in vec3 towardEye;
@@ -20,8 +22,7 @@ flat in float eyeToSlice;
 flat in float spacing;
 flat in float blurOffset;
 flat in float ditherPhase;
-flat in vec2 noiseShift;
-flat in vec2 noiseScale;
+flat in ivec2 noiseShift;
 flat in mat3 normalMatrix;
 flat in vec3 gradientScale;
 flat in vec3 lightDirection;
@@ -99,26 +100,31 @@ vec3 shade(vec3 colour, vec3 gradient, vec3 position, vec3 toEye) {
 }
 
 void main() {
-    vec2 uv = gl_FragCoord.xy / texSize;
+    ivec2 pixel = ivec2(gl_FragCoord.xy);
     // A real branch: the blur is taken on one slice in eight only (the same for every pixel).
+    // Otherwise the pixel's own texel, read without filtering.
     vec4 accumulated;
     if (blurOffset > 0.0) {
-        accumulated = blurredAccumulation(uv, blurOffset);
+        accumulated = blurredAccumulation(gl_FragCoord.xy / texSize, blurOffset);
     } else {
-        accumulated = texture(eyeSampleTexture, uv);
+        accumulated = texelFetch(eyeSampleTexture, pixel, 0);
     }
 
-    vec3 rayDirection = normalize(farPoint.xyz / farPoint.w - nearPoint.xyz / nearPoint.w);
+    vec3 ray = rayOrigin + rayPerPixel * gl_FragCoord.xy;
+    float inverseLength = inversesqrt(dot(ray, ray));
+    vec3 rayDirection = ray * inverseLength;
     vec4 slab = vec4(0.0);
     float dither = 0.0;
     float cosine = -dot(rayDirection, towardEye);
     if (cosine > 1e-4) {
         float t = eyeToSlice / cosine;
-        vec3 localDirection = mat3(invM) * rayDirection;
+        vec3 localDirection = (localRayOrigin + localRayPerPixel * gl_FragCoord.xy) * inverseLength;
         vec3 sliceLocal = eyeLocal + t * localDirection;
         if (t >= nearFar.x && t <= nearFar.y && insideVolume(sliceLocal)) {
-            // Jitter the sample along the ray by up to one slice so rings turn into grain.
-            float jitter = textureLod(noiseTexture, (gl_FragCoord.xy + noiseShift) * noiseScale, 0.0).r;
+            // Jitter the sample along the ray by up to one slice so rings turn into grain; the
+            // noise is read texel by texel, wrapped by hand.
+            ivec2 noiseSize = textureSize(noiseTexture, 0);
+            float jitter = texelFetch(noiseTexture, (pixel + noiseShift) % noiseSize, 0).r;
             float alongRay = spacing / cosine;
             vec3 frontLocal = sliceLocal + (jitter * alongRay) * localDirection;
             vec3 backLocal = frontLocal + alongRay * localDirection;
