@@ -221,6 +221,8 @@ TEST_F(VolumeSliceRectangleTest, SliceRectangleDropsNoPixelOfTheWholeWindowImage
         {"low rate: wide blur passes on an off-centre box", {0.0f, 0.3f, 2.4f}, {1.1f, 0.0f, 0.0f}, 9.0f, none},
         {"box off to the side: its far edge sets the outline, low rate", {0.0f, 0.0f, 3.0f}, {1.0f, 0.0f, 0.0f}, 9.0f,
          [](VolumetricObject& n) { n.translate(2.3f, 0.0f, 0.0f); }},
+        {"small box with the focus inside: the front stack's part outgrows the back's", {0.25f, 0.15f, 1.2f},
+         {0.0f, 0.0f, 0.0f}, 40.0f, [](VolumetricObject& n) { n.scale(0.3f, 0.3f, 0.3f); }},
         {"rate 0: one slice per stack", {0.3f, 0.2f, 1.5f}, {0.0f, 0.0f, 0.0f}, 0.0f, none},
         {"negative rate", {0.3f, 0.2f, 1.5f}, {0.0f, 0.0f, 0.0f}, -23.0f, none},
     };
