@@ -22,8 +22,9 @@ flat in float eyeToSlice;
 flat in float spacing;
 flat in float blurOffset;
 flat in float ditherPhase;
-flat in ivec2 noiseShift;
-flat in mat3 normalMatrix;
+flat in vec2 noiseShift;
+flat in vec2 noiseExtent;
+flat in mat3 gradientToNormal;
 flat in vec3 gradientScale;
 flat in vec3 lightDirection;
 flat in float lightIsDirection;
@@ -86,7 +87,7 @@ vec4 classify(float sf, float sb) {
 vec3 shade(vec3 colour, vec3 gradient, vec3 position, vec3 toEye) {
     float lit = smoothstep(unlitGradient, litGradient, length(gradient));
     if (lit <= 0.0) return colour;
-    vec3 normal = -normalize(normalMatrix * (gradient * gradientScale));
+    vec3 normal = -normalize(gradientToNormal * gradient);
     if (dot(normal, toEye) < 0.0) normal = -normal;
     vec3 toLight = lightIsDirection > 0.5 ? lightDirection : normalize(lightPos - position);
     float diffuse = max(dot(normal, toLight), 0.0);
@@ -100,15 +101,10 @@ vec3 shade(vec3 colour, vec3 gradient, vec3 position, vec3 toEye) {
 }
 
 void main() {
-    ivec2 pixel = ivec2(gl_FragCoord.xy);
-    // A real branch: the blur is taken on one slice in eight only (the same for every pixel).
-    // Otherwise the pixel's own texel, read without filtering.
-    vec4 accumulated;
-    if (blurOffset > 0.0) {
-        accumulated = blurredAccumulation(gl_FragCoord.xy / texSize, blurOffset);
-    } else {
-        accumulated = texelFetch(eyeSampleTexture, pixel, 0);
-    }
+    // The blur only acts on one slice in eight; on the others the offset is 0 and the four
+    // taps fall on the pixel's own texel centre, which returns it unchanged. One path for both:
+    // a software rasteriser runs both sides of a branch whatever the condition.
+    vec4 accumulated = blurredAccumulation(gl_FragCoord.xy / texSize, blurOffset);
 
     vec3 ray = rayOrigin + rayPerPixel * gl_FragCoord.xy;
     float inverseLength = inversesqrt(dot(ray, ray));
@@ -122,9 +118,12 @@ void main() {
         vec3 sliceLocal = eyeLocal + t * localDirection;
         if (t >= nearFar.x && t <= nearFar.y && insideVolume(sliceLocal)) {
             // Jitter the sample along the ray by up to one slice so rings turn into grain; the
-            // noise is read texel by texel, wrapped by hand.
-            ivec2 noiseSize = textureSize(noiseTexture, 0);
-            float jitter = texelFetch(noiseTexture, (pixel + noiseShift) % noiseSize, 0).r;
+            // noise is read texel by texel, wrapped by hand (in floats: integer remainders are
+            // slow on vector units).
+            vec2 noiseTexel = floor(gl_FragCoord.xy) + noiseShift;
+            noiseTexel -= noiseExtent * floor(noiseTexel / noiseExtent);
+            noiseTexel = clamp(noiseTexel, vec2(0.0), noiseExtent - 1.0);
+            float jitter = texelFetch(noiseTexture, ivec2(noiseTexel), 0).r;
             float alongRay = spacing / cosine;
             vec3 frontLocal = sliceLocal + (jitter * alongRay) * localDirection;
             vec3 backLocal = frontLocal + alongRay * localDirection;

@@ -40,8 +40,9 @@ flat out float eyeToSlice;       // distance from the eye to the slice plane alo
 flat out float spacing;          // world distance between neighbouring slices
 flat out float blurOffset;       // tap offset of this slice's blur pass in pixels; 0: no blur
 flat out float ditherPhase;      // advances the per-pixel dither from slice to slice
-flat out ivec2 noiseShift;       // noise offset in texels
-flat out mat3 normalMatrix;      // volume-space gradients to world-space normals
+flat out vec2 noiseShift;        // noise offset in whole texels, within one period
+flat out vec2 noiseExtent;       // noise texture size in texels
+flat out mat3 gradientToNormal;  // voxel differences to world-space normals (unnormalised)
 flat out vec3 gradientScale;     // voxel differences to volume-space units
 flat out vec3 lightDirection;    // toward the light, when the light is a direction
 flat out float lightIsDirection;
@@ -132,15 +133,15 @@ void main() {
     blurOffset = sliceIndex % blurInterval == 0 ? blurPassOffset(growth, abs(beyondFocus)) : 0.0;
     ditherPhase = fract(float(sliceIndex) * goldenRatioFraction);
 
-    ivec2 noiseSize = max(textureSize(noiseTexture, 0), ivec2(1));
-    vec2 noiseExtent = vec2(noiseSize);
-    noiseShift = ivec2(floor(noisePosOffset * noiseExtent + noiseOffsetFactor * sliceZ * noiseExtent));
-    // Kept within one period so that the fragment stage's wrap-around stays non-negative.
-    noiseShift = ((noiseShift % noiseSize) + noiseSize) % noiseSize;
+    noiseExtent = vec2(max(textureSize(noiseTexture, 0), ivec2(1)));
+    noiseShift = floor(noisePosOffset * noiseExtent + noiseOffsetFactor * sliceZ * noiseExtent);
+    noiseShift -= noiseExtent * floor(noiseShift / noiseExtent);
 
-    normalMatrix = transpose(inverse(mat3(modelMatrix)));
     // The box spans 2 units across the texture.
     gradientScale = vec3(textureSize(VolumeTexture, 0)) * 0.5;
+    // Voxel differences to volume-space units, then the normal matrix of the world transform.
+    gradientToNormal = transpose(inverse(mat3(modelMatrix))) *
+                       mat3(gradientScale.x, 0.0, 0.0, 0.0, gradientScale.y, 0.0, 0.0, 0.0, gradientScale.z);
     // Longest voxel distance a world step of one spacing can cover (rows of invM give the
     // per-axis stretch). Past about a voxel the gradient no longer predicts the back density:
     // at an edge it overshoots into densities the volume lacks.
