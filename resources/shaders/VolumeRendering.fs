@@ -61,13 +61,15 @@ bool insideVolume(vec3 local) {
 
 // The accumulated image, blurred by four diagonal taps `offset` pixels out on both axes. `uv`
 // is a texel centre, so with bilinear filtering the taps average the 3 x 3 (or wider)
-// neighbourhood with exactly the variance the vertex stage asked for.
+// neighbourhood with exactly the variance the vertex stage asked for. Explicit level 0 here and
+// for the volume: no texture has mipmaps, and implicit derivatives inside the per-pixel
+// branches below would be undefined.
 vec4 blurredAccumulation(vec2 uv, float offset) {
     vec2 texel = offset / texSize;
-    vec4 sum = texture(eyeSampleTexture, uv + texel * vec2(1.0, 1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(-1.0, 1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(1.0, -1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(-1.0, -1.0));
+    vec4 sum = textureLod(eyeSampleTexture, uv + texel * vec2(1.0, 1.0), 0.0);
+    sum += textureLod(eyeSampleTexture, uv + texel * vec2(-1.0, 1.0), 0.0);
+    sum += textureLod(eyeSampleTexture, uv + texel * vec2(1.0, -1.0), 0.0);
+    sum += textureLod(eyeSampleTexture, uv + texel * vec2(-1.0, -1.0), 0.0);
     return sum * 0.25;
 }
 
@@ -127,7 +129,7 @@ void main() {
             float alongRay = spacing / cosine;
             vec3 frontLocal = sliceLocal + (jitter * alongRay) * localDirection;
             vec3 backLocal = frontLocal + alongRay * localDirection;
-            vec4 frontSample = texture(VolumeTexture, frontLocal * 0.5 + 0.5);
+            vec4 frontSample = textureLod(VolumeTexture, frontLocal * 0.5 + 0.5, 0.0);
             float frontDensity = clamp(frontSample.a, 0.0, 1.0);
             // The density one slice further. A slab up to about a voxel long takes it from the
             // gradient (half the central difference per voxel), one volume read instead of two;
@@ -136,7 +138,7 @@ void main() {
             float backDensity = 0.0;
             if (insideVolume(backLocal)) {
                 if (readBackSample > 0.5) {
-                    backDensity = clamp(texture(VolumeTexture, backLocal * 0.5 + 0.5).a, 0.0, 1.0);
+                    backDensity = clamp(textureLod(VolumeTexture, backLocal * 0.5 + 0.5, 0.0).a, 0.0, 1.0);
                 } else {
                     vec3 voxelStep = (backLocal - frontLocal) * gradientScale;
                     backDensity = clamp(frontDensity + 0.5 * dot(frontSample.rgb, voxelStep), 0.0, 1.0);
