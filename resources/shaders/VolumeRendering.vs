@@ -67,6 +67,8 @@ const int maximumCountedPasses = 256;
 // Slack, in slice units and pixels, for rounding between this bound and the slices' own values.
 const float sliceSlack = 1e-4;
 const float pixelSlack = 1.0;
+// The fragment stage's smallest cosine between a drawn ray and the view axis.
+const float minimumRayCosine = 1e-4;
 
 // Tap offset of the blur pass of a slice `slicesFromFocus` slices from the focal plane.
 float blurPassOffset(float growth, float slicesFromFocus) {
@@ -159,10 +161,11 @@ void main() {
     gl_Position = vec4(vertexPosition.xy, 0.0, 1.0);
 #else
     // The part of the box the stack has crossed, in slice-frame z: behind this slice for the
-    // back stack, in front of it for the front stack, and never closer than just in front of
-    // the eye (rays only reach what lies ahead, and there every point projects).
+    // back stack, in front of it for the front stack, and never closer to the eye plane than a
+    // drawn point can be (the fragment stage takes points at least the near distance along a
+    // ray with a cosine above 1e-4); every point that far ahead projects.
     float zEye = dot(eyeWorld - centre, towardEye) / radius;
-    float zAhead = zEye - 1e-3 * nearFar.x / radius;
+    float zAhead = zEye - minimumRayCosine * nearFar.x / radius;
     float zLow = sliceStack == 0 ? -1e30 : sliceZ - sliceSlack;
     float zHigh = min(sliceStack == 0 ? sliceZ + sliceSlack : 1e30, zAhead);
 
