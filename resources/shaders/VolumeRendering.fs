@@ -11,8 +11,10 @@
 // front stack ("sliceStack" 1) walks from the near side to the focal plane and puts it behind.
 // All colours are premultiplied by alpha.
 
-in vec4 nearPoint;
-in vec4 farPoint;
+flat in vec3 rayOrigin;
+flat in mat2x3 rayPerPixel;
+flat in vec3 localRayOrigin;
+flat in mat2x3 localRayPerPixel;
 flat in vec3 eyeWorld;
 flat in vec3 eyeLocal;
 flat in vec3 towardEye;
@@ -21,11 +23,12 @@ flat in float spacing;
 flat in float blurOffset;
 flat in float ditherPhase;
 flat in vec2 noiseShift;
-flat in vec2 noiseScale;
-flat in mat3 normalMatrix;
+flat in vec2 noiseExtent;
+flat in mat3 gradientToNormal;
 flat in vec3 gradientScale;
 flat in vec3 lightDirection;
 flat in float lightIsDirection;
+flat in float readBackSample;
 
 out vec4 fragColor;
 
@@ -58,13 +61,15 @@ bool insideVolume(vec3 local) {
 
 // The accumulated image, blurred by four diagonal taps `offset` pixels out on both axes. `uv`
 // is a texel centre, so with bilinear filtering the taps average the 3 x 3 (or wider)
-// neighbourhood with exactly the variance the vertex stage asked for.
+// neighbourhood with exactly the variance the vertex stage asked for. Explicit level 0 here and
+// for the volume: no texture has mipmaps, and implicit derivatives inside the per-pixel
+// branches below would be undefined.
 vec4 blurredAccumulation(vec2 uv, float offset) {
     vec2 texel = offset / texSize;
-    vec4 sum = texture(eyeSampleTexture, uv + texel * vec2(1.0, 1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(-1.0, 1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(1.0, -1.0));
-    sum += texture(eyeSampleTexture, uv + texel * vec2(-1.0, -1.0));
+    vec4 sum = textureLod(eyeSampleTexture, uv + texel * vec2(1.0, 1.0), 0.0);
+    sum += textureLod(eyeSampleTexture, uv + texel * vec2(-1.0, 1.0), 0.0);
+    sum += textureLod(eyeSampleTexture, uv + texel * vec2(1.0, -1.0), 0.0);
+    sum += textureLod(eyeSampleTexture, uv + texel * vec2(-1.0, -1.0), 0.0);
     return sum * 0.25;
 }
 
@@ -84,7 +89,7 @@ vec4 classify(float sf, float sb) {
 vec3 shade(vec3 colour, vec3 gradient, vec3 position, vec3 toEye) {
     float lit = smoothstep(unlitGradient, litGradient, length(gradient));
     if (lit <= 0.0) return colour;
-    vec3 normal = -normalize(normalMatrix * (gradient * gradientScale));
+    vec3 normal = -normalize(gradientToNormal * gradient);
     if (dot(normal, toEye) < 0.0) normal = -normal;
     vec3 toLight = lightIsDirection > 0.5 ? lightDirection : normalize(lightPos - position);
     float diffuse = max(dot(normal, toLight), 0.0);
@@ -98,37 +103,46 @@ vec3 shade(vec3 colour, vec3 gradient, vec3 position, vec3 toEye) {
 }
 
 void main() {
-    vec2 uv = gl_FragCoord.xy / texSize;
-    // A real branch: the blur is taken on one slice in eight only (the same for every pixel).
-    vec4 accumulated;
-    if (blurOffset > 0.0) {
-        accumulated = blurredAccumulation(uv, blurOffset);
-    } else {
-        accumulated = texture(eyeSampleTexture, uv);
-    }
+    // The blur only acts on one slice in eight; on the others the offset is 0 and the four
+    // taps fall on the pixel's own texel centre, which returns it unchanged. One path for both:
+    // a software rasteriser runs both sides of a branch whatever the condition.
+    vec4 accumulated = blurredAccumulation(gl_FragCoord.xy / texSize, blurOffset);
 
-    vec3 rayDirection = normalize(farPoint.xyz / farPoint.w - nearPoint.xyz / nearPoint.w);
+    vec3 ray = rayOrigin + rayPerPixel * gl_FragCoord.xy;
+    float inverseLength = inversesqrt(dot(ray, ray));
+    vec3 rayDirection = ray * inverseLength;
     vec4 slab = vec4(0.0);
     float dither = 0.0;
     float cosine = -dot(rayDirection, towardEye);
     if (cosine > 1e-4) {
         float t = eyeToSlice / cosine;
-        vec3 localDirection = mat3(invM) * rayDirection;
+        vec3 localDirection = (localRayOrigin + localRayPerPixel * gl_FragCoord.xy) * inverseLength;
         vec3 sliceLocal = eyeLocal + t * localDirection;
         if (t >= nearFar.x && t <= nearFar.y && insideVolume(sliceLocal)) {
-            // Jitter the sample along the ray by up to one slice so rings turn into grain.
-            float jitter = textureLod(noiseTexture, (gl_FragCoord.xy + noiseShift) * noiseScale, 0.0).r;
+            // Jitter the sample along the ray by up to one slice so rings turn into grain; the
+            // noise is read texel by texel, wrapped by hand (in floats: integer remainders are
+            // slow on vector units).
+            vec2 noiseTexel = floor(gl_FragCoord.xy) + noiseShift;
+            noiseTexel -= noiseExtent * floor(noiseTexel / noiseExtent);
+            noiseTexel = clamp(noiseTexel, vec2(0.0), noiseExtent - 1.0);
+            float jitter = texelFetch(noiseTexture, ivec2(noiseTexel), 0).r;
             float alongRay = spacing / cosine;
             vec3 frontLocal = sliceLocal + (jitter * alongRay) * localDirection;
             vec3 backLocal = frontLocal + alongRay * localDirection;
-            vec4 frontSample = texture(VolumeTexture, frontLocal * 0.5 + 0.5);
+            vec4 frontSample = textureLod(VolumeTexture, frontLocal * 0.5 + 0.5, 0.0);
             float frontDensity = clamp(frontSample.a, 0.0, 1.0);
-            // The density one slice further, from the gradient (half the central difference per
-            // voxel): one volume read per slab instead of two. The box ends in empty space.
+            // The density one slice further. A slab up to about a voxel long takes it from the
+            // gradient (half the central difference per voxel), one volume read instead of two;
+            // a longer one reads it, as the same branch for the whole slice. The box ends in
+            // empty space.
             float backDensity = 0.0;
             if (insideVolume(backLocal)) {
-                vec3 voxelStep = (backLocal - frontLocal) * gradientScale;
-                backDensity = clamp(frontDensity + 0.5 * dot(frontSample.rgb, voxelStep), 0.0, 1.0);
+                if (readBackSample > 0.5) {
+                    backDensity = clamp(textureLod(VolumeTexture, backLocal * 0.5 + 0.5, 0.0).a, 0.0, 1.0);
+                } else {
+                    vec3 voxelStep = (backLocal - frontLocal) * gradientScale;
+                    backDensity = clamp(frontDensity + 0.5 * dot(frontSample.rgb, voxelStep), 0.0, 1.0);
+                }
             }
             slab = classify(frontDensity, backDensity);
             if (slab.a > 0.0) {
