@@ -6,10 +6,12 @@
 #   bash scripts/bench-vs-vtk.sh          256x192 rate 50, 480x360 rate 250, 1024x768 rate 500
 #   QUICK=1 bash scripts/bench-vs-vtk.sh  without 1024x768 rate 500 (minutes on a software renderer)
 #
-# FRAMES=N sets the timed frames per renderer and row; PNG_DIR=dir (default out/bench-vs-vtk)
+# FRAMES=N sets the timed frames per renderer and row (default 5, 3 for the largest); REPEAT=N
+# lets the two renderers take turns N times per row and keeps the lowest median of each (on a
+# shared machine, the run least disturbed by other work); PNG_DIR=dir (default out/bench-vs-vtk)
 # receives both renderers' 480 x 360 frames. Installs python3-vtk9 and python3-numpy when
-# missing (as root or with sudo), builds when build/demo_frame_time is missing, generates
-# dataset 0 when missing, and runs under Xvfb when there is no display.
+# missing (as root or with sudo), builds (scripts/build.sh, incremental), generates dataset 0
+# when missing, and runs under Xvfb when there is no display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,14 +34,14 @@ if (( ${#missing[@]} )); then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if [[ ! -x "$BUILD_DIR/demo_frame_time" || ! -x "$BUILD_DIR/generate_datasets" ]]; then
-  bash scripts/build.sh
-fi
+# Always (incrementally) built, so the figures belong to the code in the working tree.
+BUILD_DIR="$BUILD_DIR" bash scripts/build.sh
 "$BUILD_DIR/generate_datasets" --index 0 --if-missing
 
 args=(--build "$BUILD_DIR" --png-dir "$PNG_DIR" --verbose)
 [[ "${QUICK:-0}" == "1" ]] && args+=(--quick)
 [[ -n "${FRAMES:-}" ]] && args+=(--frames "$FRAMES")
+[[ -n "${REPEAT:-}" ]] && args+=(--repeat "$REPEAT")
 
 if [[ -n "${DISPLAY:-}" ]]; then
   "$PYTHON" bench/vtk_compare.py "${args[@]}"
