@@ -20,6 +20,7 @@
 #include "FrameBuffer.h"
 #include "GLTestFixture.h"
 #include "GameObject.h"
+#include "IGameManager.h"
 #include "MathUtils.h"
 #include "ModelData.h"
 #include "RenderTexture.h"
@@ -31,6 +32,16 @@ using namespace VantorEngine;
 
 struct Rgb {
     int r, g, b;
+};
+
+// A game manager that ignores everything: the volume pipeline always reports its focus text.
+class SilentGameManager : public IGameManager {
+public:
+    void init() override {}
+    void deinit() override {}
+    void update(double) override {}
+    void draw() override {}
+    void setTitleInfo(std::string) override {}
 };
 
 // Pixels of an RGBA8 image, bottom row first (as glReadPixels returns them).

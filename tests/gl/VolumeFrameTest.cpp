@@ -40,16 +40,6 @@ constexpr int bone = 127;    // density 1: ivory, two thirds of the light stoppe
 constexpr int tissue = 38;   // density 0.3: orange, 0.4 % of the light stopped per reference slice
 constexpr int halfBone = 64; // density 0.5: a fifth of the light stopped per reference slice
 
-// Takes the focus texts the pipeline reports; the engine always has a game manager.
-class TitleSink : public IGameManager {
-public:
-    void init() override {}
-    void deinit() override {}
-    void update(double) override {}
-    void draw() override {}
-    void setTitleInfo(std::string) override {}
-};
-
 struct Rgba {
     float r = 0, g = 0, b = 0, a = 0;
     float operator[](int i) const { return i == 0 ? r : i == 1 ? g : i == 2 ? b : a; }
@@ -211,7 +201,7 @@ protected:
         return p;
     }
 
-    TitleSink _titles;
+    SilentGameManager _titles;
     IGameManager* _savedManager = nullptr;
     std::unique_ptr<VolumeRenderingPipeline> _pipeline;
 };

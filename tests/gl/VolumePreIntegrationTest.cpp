@@ -23,15 +23,6 @@ using namespace PipelineTest;
 
 namespace {
 
-class SilentManager : public IGameManager {
-public:
-    void init() override {}
-    void deinit() override {}
-    void update(double) override {}
-    void draw() override {}
-    void setTitleInfo(std::string) override {}
-};
-
 constexpr int edgeVolumeSize = 64;
 // 12-bit sample whose 7-bit density is 44 / 127 = 0.35: soft tissue, well below the bone band.
 constexpr int tissueSample = 44 << 5;
@@ -77,7 +68,7 @@ protected:
         SceneTest::TearDown();
         clearResourceCaches();
     }
-    SilentManager _manager;
+    SilentGameManager _manager;
     IGameManager* _savedManager = nullptr;
 };
 

@@ -29,15 +29,6 @@ using namespace PipelineTest;
 
 namespace {
 
-class SilentManager : public IGameManager {
-public:
-    void init() override {}
-    void deinit() override {}
-    void update(double) override {}
-    void draw() override {}
-    void setTitleInfo(std::string) override {}
-};
-
 // A 32³ 12-bit volume with bone along the twelve edges of the box and in a wall at its far
 // side (seen from +z), so that the box's outline on screen holds content, and a soft-tissue
 // ball with a bone core in the middle.
@@ -185,7 +176,7 @@ protected:
         return targets;
     }
 
-    SilentManager _manager;
+    SilentGameManager _manager;
     IGameManager* _savedManager = nullptr;
     std::shared_ptr<VolumeTexture> _volume;
     VolumetricObject* _node = nullptr;
