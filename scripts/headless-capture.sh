@@ -78,10 +78,10 @@ while :; do
   fi
   sleep 0.5
 done
-# The engine updates the camera, which is what computes its view matrix (the identity until
-# then), only in loop passes shorter than half a second, so after a slow first frame the
-# second one still shows the identity view. When frames come about that fast, wait (at most
-# 5 frames more) for one drawn after such a pass; slower frames never update the camera.
+# The engine updates the camera (mouse look from wherever the pointer is) only in loop passes
+# shorter than half a second. When frames come about that fast, wait (at most 5 frames more)
+# for one drawn after such a pass, which shows the view a user starts flying from; slower
+# frames keep the view the camera was placed with.
 updated_from() {  # the first frame drawn after a pass under half a second, going by the swaps
   awk 'NR > 1 && $4 - prev < 0.5 { print NR + 1; exit } { prev = $4 }' "$frame_log"
 }
