@@ -78,26 +78,6 @@ while :; do
   fi
   sleep 0.5
 done
-# The engine updates the camera (mouse look from wherever the pointer is) only in loop passes
-# shorter than half a second. When frames come about that fast, wait (at most 5 frames more)
-# for one drawn after such a pass, which shows the view a user starts flying from; slower
-# frames keep the view the camera was placed with.
-updated_from() {  # the first frame drawn after a pass under half a second, going by the swaps
-  awk 'NR > 1 && $4 - prev < 0.5 { print NR + 1; exit } { prev = $4 }' "$frame_log"
-}
-last_interval() { tail -n 2 "$frame_log" | awk 'NR == 1 { a = $4 } NR == 2 { print $4 - a }'; }
-more_limit=$(( $(presented) + 5 ))
-while :; do
-  kill -0 "$pid" 2>/dev/null || ended_early
-  n=$(presented); target=$(updated_from)
-  if [[ -n "$target" ]]; then
-    (( n >= target )) && break
-  else
-    awk -v d="$(last_interval)" 'BEGIN { exit !(d >= 1.0) }' && break
-  fi
-  (( n >= more_limit || SECONDS - start >= TIMEOUT_SECONDS )) && break
-  sleep 0.1
-done
 # Wall and processor seconds of the first and the last awaited frame, for the user's idea of
 # the frame time (the processor time does not depend on what else the machine is doing).
 say "$(awk -v n="$CAPTURE_FRAMES" '

@@ -91,6 +91,15 @@ float blurPassSpread(float offset) {
     return offset > 0.0 ? floor(offset + 1e-3) + 1.0 : 0.0;
 }
 
+// Widens the screen bounds [low, high] (normalised device coordinates) by a world point; a
+// point at or behind the eye plane sets behindEye instead of projecting sensibly.
+void includePoint(vec3 point, inout vec2 low, inout vec2 high, inout bool behindEye) {
+    vec4 clip = PV * vec4(point, 1.0);
+    behindEye = behindEye || clip.w <= 0.0;
+    low = min(low, clip.xy / clip.w);
+    high = max(high, clip.xy / clip.w);
+}
+
 void main() {
     mat4 inversePV = inverse(PV);
     // Near and far points of one ray lie at near/far of the eye's distance along it.
@@ -184,12 +193,7 @@ void main() {
     vec2 low = vec2(1e30), high = vec2(-1e30);
     bool behindEye = false;
     for (int i = 0; i < 8; ++i) {
-        if (cornerZ[i] >= zLow && cornerZ[i] <= zHigh) {
-            vec4 clip = PV * vec4(corner[i], 1.0);
-            behindEye = behindEye || clip.w <= 0.0;
-            low = min(low, clip.xy / clip.w);
-            high = max(high, clip.xy / clip.w);
-        }
+        if (cornerZ[i] >= zLow && cornerZ[i] <= zHigh) includePoint(corner[i], low, high, behindEye);
         for (int axis = 1; axis <= 4; axis *= 2) {
             if ((i & axis) != 0) continue;
             int j = i | axis;
@@ -197,11 +201,7 @@ void main() {
                 float plane = side == 0 ? zLow : zHigh;
                 float a = cornerZ[i] - plane, b = cornerZ[j] - plane;
                 if ((a < 0.0 && b > 0.0) || (a > 0.0 && b < 0.0)) {
-                    vec3 crossing = mix(corner[i], corner[j], a / (a - b));
-                    vec4 clip = PV * vec4(crossing, 1.0);
-                    behindEye = behindEye || clip.w <= 0.0;
-                    low = min(low, clip.xy / clip.w);
-                    high = max(high, clip.xy / clip.w);
+                    includePoint(mix(corner[i], corner[j], a / (a - b)), low, high, behindEye);
                 }
             }
         }

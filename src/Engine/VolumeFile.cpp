@@ -47,12 +47,19 @@ size_t voxelCount(const VolumeDescription& d) {
 
 }  // namespace
 
+void adviseHugePages(void* block, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    // Without huge pages the memory works the same, with more page faults.
+    madvise(block, bytes, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
 void* allocateLargeBlock(size_t bytes) {
     void* block = ::operator new(bytes, std::align_val_t(hugePageBytes));
-#ifdef MADV_HUGEPAGE
-    // Advice only: without huge pages the list works the same, with more page faults.
-    madvise(block, bytes, MADV_HUGEPAGE);
-#endif
+    adviseHugePages(block, bytes);
     return block;
 }
 

@@ -19,6 +19,8 @@ namespace VantorEngine {
 // page costs more than reading it. Fails like operator new. Released with releaseLargeBlock,
 // given the same byte count.
 constexpr size_t hugePageBytes = size_t(2) << 20;
+// Asks for transparent huge pages over a block aligned to hugePageBytes; advice only.
+void adviseHugePages(void* block, size_t bytes);
 void* allocateLargeBlock(size_t bytes);
 void releaseLargeBlock(void* block, size_t bytes) noexcept;
 

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "VolumeFile.h"
+
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #endif
@@ -410,14 +412,10 @@ void preprocessVolume(const VolumeDescription& d, const uint16_t* samples, int8_
 }
 
 GraphicsBuffer allocateGraphicsBuffer(size_t bytes) {
-    constexpr size_t hugePage = size_t(2) << 20;
-    if (bytes >= hugePage) {
-        const size_t rounded = (bytes + hugePage - 1) / hugePage * hugePage;
-        if (void* memory = std::aligned_alloc(hugePage, rounded)) {
-#ifdef MADV_HUGEPAGE
-            // Advice only: without huge pages the buffer works the same, with more page faults.
-            madvise(memory, rounded, MADV_HUGEPAGE);
-#endif
+    if (bytes >= hugePageBytes) {
+        const size_t rounded = (bytes + hugePageBytes - 1) / hugePageBytes * hugePageBytes;
+        if (void* memory = std::aligned_alloc(hugePageBytes, rounded)) {
+            adviseHugePages(memory, rounded);
             return GraphicsBuffer(static_cast<int8_t*>(memory), std::free);
         }
     }

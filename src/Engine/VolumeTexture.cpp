@@ -73,6 +73,7 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
     // filling it: mapping half a gigabyte of fresh memory costs about as much as the passes
     // themselves, and this way it overlaps with both.
     GraphicsBuffer buffer(nullptr, std::free);
+    size_t bytes = 0;
     std::thread populate;
     readVolumeFileOrExit(
         _volDescription, maxTextureSize, samples,
@@ -81,13 +82,12 @@ VolumeTexture::VolumeTexture(VolumeDescription description) : _volDescription(st
             else progress.finish();
         },
         [&](const VolumeDescription& sized) {
-            const size_t bytes = size_t(sized._width) * size_t(sized._height) * size_t(sized._depth) * colorChannels;
+            bytes = size_t(sized._width) * size_t(sized._height) * size_t(sized._depth) * colorChannels;
             buffer = allocateGraphicsBuffer(bytes);
             if (buffer) populate = std::thread(populateGraphicsBuffer, buffer.get(), bytes);
         });
 
     const VolumeDescription& d = _volDescription;
-    const size_t bytes = size_t(d._width) * size_t(d._height) * size_t(d._depth) * colorChannels;
 
     // Conversion, gradients and filter run as one sweep over the buffer; the console lines keep
     // their order around it.
